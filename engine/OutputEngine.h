@@ -1,0 +1,115 @@
+#pragma once
+// The one object through which everything that sounds leaves the organ.
+// Producers describe console events as OutputRequests; one worker thread
+// takes them in order and hands each to the handler for its type.
+
+#include "engine/Rank.h"
+#include "engine/RequestRing.h"
+#include "organ/Coupler.h"
+#include "organ/OutputRequest.h"
+#include "platform/Event.h"
+#include "platform/Thread.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace corvinta {
+
+class CConsole;
+
+class OutputEngine final : public IOutputQueue {
+public:
+    using Handler = void (*)(OutputEngine&, const OutputRequest&);
+
+    explicit OutputEngine(CConsole& console);
+    ~OutputEngine() override;
+    OutputEngine(const OutputEngine&) = delete;
+    OutputEngine& operator=(const OutputEngine&) = delete;
+
+    // Safe from any thread; never blocks. A push into a full ring is dropped
+    // and counted rather than overwriting a request that is still waiting.
+    void Push(RequestType type, int32_t a, int32_t b, uint8_t c) override;
+    // The same, telling whether the request found room.
+    bool TryPush(const OutputRequest& request);
+
+    // Starts the output worker at normal priority; false if no thread could be made.
+    bool StartWorker();
+    // Signals the exit event; the worker sets the stopped flag and ends.
+    void RequestExit();
+    bool Stopped() const { return stopped_.load(); }
+    // Signals exit and polls the stopped flag every pollMs, at most maxPolls
+    // times. True when the worker stopped in time or never ran.
+    bool StopWorker(int maxPolls = 300, int pollMs = 100);
+
+    // While held the worker leaves requests queued; it waits, it does not spin.
+    void SetHold(bool hold);
+    bool Held() const { return hold_.load(); }
+
+    // Requests refused because the ring was full.
+    uint64_t DroppedRequests() const { return dropped_.load(std::memory_order_relaxed); }
+
+    // How many requests the worker has taken and how often it woke; for tests
+    // and diagnostics.
+    uint64_t WorkerPasses() const { return passes_.load(std::memory_order_relaxed); }
+
+    // Replaces the handler for one request type.
+    void SetHandler(RequestType type, Handler handler) { handlers_[static_cast<size_t>(type)] = handler; }
+    Handler HandlerFor(RequestType type) const { return handlers_[static_cast<size_t>(type)]; }
+
+    CConsole& Console() { return console_; }
+    int DivisionCount() const { return divisionCount_; }
+
+    // Couplings of source onto target (only the worker touches these).
+    std::vector<std::unique_ptr<Coupler>>& Couplers(int source, int target)
+    {
+        return couplerMatrix_[static_cast<size_t>(source * divisionCount_ + target)];
+    }
+    std::vector<uint32_t>& ActiveStops(int division) { return activeStops_[static_cast<size_t>(division)]; }
+    std::vector<uint16_t>& HeldKeys(int division) { return heldKeys_[static_cast<size_t>(division)]; }
+
+    int RankCount() const { return static_cast<int>(ranks_.size()); }
+    CRank& Rank(int r) { return *ranks_[static_cast<size_t>(r)]; }
+    int TrapsRank() const { return trapsRank_; }
+
+    uint8_t MinimumExpression(int shoe) const { return minimumExpression_[static_cast<size_t>(shoe)]; }
+    void SetMinimumExpression(uint8_t level) { minimumExpression_ = {level, level}; }
+
+    bool Recording() const { return recording_.load(); }
+
+private:
+    void OutputWorker();
+    void WakeIfPending();
+
+    // The ring and the pending count are shared by producers and the worker.
+    RequestRing ring_;
+    std::atomic<int> pending_{0};
+    std::atomic<uint64_t> dropped_{0};
+    std::atomic<uint64_t> passes_{0};
+
+    std::array<Handler, kRequestTypeCount> handlers_{};
+    int divisionCount_ = 0;
+
+    // Organ-output state: only the worker's handlers touch it.
+    std::vector<std::vector<std::unique_ptr<Coupler>>> couplerMatrix_;
+    std::vector<std::vector<uint32_t>> activeStops_;
+    std::vector<std::vector<uint16_t>> heldKeys_;
+
+    EventGroup events_;
+    Event msgEvent_{events_};  // "RMsgEvent": a request is pending
+    Event exitEvent_{events_}; // "RExitEvent"
+
+    CConsole& console_;
+    Thread worker_;
+    std::atomic<bool> hold_{false};    // written by the console, read by the worker
+    std::atomic<bool> stopped_{false}; // written by the worker, read by the owner
+
+    std::vector<std::unique_ptr<CRank>> ranks_;
+    int trapsRank_ = 0;
+    std::array<uint8_t, 2> minimumExpression_{0, 0};
+    std::atomic<bool> recording_{false};
+};
+
+} // namespace corvinta

@@ -1,0 +1,20 @@
+#pragma once
+#include "organ/ConsoleTab.h"
+#include "organ/ItemSet.h"
+
+#include <array>
+
+namespace corvinta {
+
+struct CPiston : CConsoleTab {
+    std::array<ItemSet, kMemoryLevelCount> drawn;
+    std::array<ItemSet, kMemoryLevelCount> scope;
+    int32_t key = 0;      // computer-keyboard virtual-key code
+    int32_t division = 0;
+
+    // The built-in memory: level 0 from the piston table, levels 1..9 empty,
+    // level 10 the base camp crescendo stage.
+    void SetDefaultMemory(int pistonIndex);
+};
+
+} // namespace corvinta

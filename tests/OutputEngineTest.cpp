@@ -1,0 +1,213 @@
+// The output ring and its worker: order, hold, exit, wake-ups, many producers.
+
+#include "RecordingQueue.h"
+#include "engine/OutputEngine.h"
+#include "organ/Console.h"
+#include "platform/RecordingUserMessages.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using namespace corvinta;
+using namespace std::chrono_literals;
+
+namespace {
+
+// What the handlers saw, in the order the worker ran them.
+struct Seen {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<OutputRequest> requests;
+    std::vector<OutputEngine::Handler> handlers;
+
+    bool WaitFor(size_t count, std::chrono::milliseconds limit = 10s)
+    {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, limit, [&] { return requests.size() >= count; });
+    }
+    size_t Count()
+    {
+        std::lock_guard lock(mutex);
+        return requests.size();
+    }
+};
+Seen* g_seen = nullptr;
+
+void Record(OutputEngine&, const OutputRequest& r)
+{
+    {
+        std::lock_guard lock(g_seen->mutex);
+        g_seen->requests.push_back(r);
+    }
+    g_seen->changed.notify_all();
+}
+
+struct Engine : ::testing::Test {
+    RecordingUserMessages messages;
+    CConsole console{messages};
+    std::unique_ptr<OutputEngine> engine;
+    Seen seen;
+
+    void SetUp() override
+    {
+        g_seen = &seen;
+        console.Build();
+        engine = std::make_unique<OutputEngine>(console);
+        for (int t = 0; t < kRequestTypeCount; ++t)
+            engine->SetHandler(static_cast<RequestType>(t), &Record);
+    }
+    void TearDown() override
+    {
+        if (engine) {
+            EXPECT_TRUE(engine->StopWorker(300, 10));
+        }
+        g_seen = nullptr;
+    }
+};
+
+TEST_F(Engine, HeldRequestsAreHandledInOrderAfterRelease)
+{
+    engine->SetHold(true);
+    ASSERT_TRUE(engine->StartWorker());
+    for (int i = 0; i < 256; ++i)
+        engine->Push(RequestType::KeyNote, i % 6, i % 128, static_cast<uint8_t>(i));
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(seen.Count(), 0u);
+    EXPECT_EQ(engine->DroppedRequests(), 0u);
+
+    engine->SetHold(false);
+    ASSERT_TRUE(seen.WaitFor(256));
+    for (int i = 0; i < 256; ++i)
+        EXPECT_EQ(seen.requests[i].c, static_cast<uint8_t>(i));
+}
+
+TEST_F(Engine, HoldingDoesNotSpin)
+{
+    engine->SetHold(true);
+    ASSERT_TRUE(engine->StartWorker());
+    engine->Push(RequestType::KeyNote, 0, 60, 100);
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(engine->WorkerPasses(), 0u);
+}
+
+TEST_F(Engine, ARingFullWhileHeldRefusesTheNextPushAndKeepsTheOldest)
+{
+    engine->SetHold(true);
+    ASSERT_TRUE(engine->StartWorker());
+    for (int i = 0; i < 257; ++i)
+        engine->Push(RequestType::KeyNote, 0, i % 128, static_cast<uint8_t>(i));
+    EXPECT_EQ(engine->DroppedRequests(), 1u);
+    engine->SetHold(false);
+    ASSERT_TRUE(seen.WaitFor(256));
+    EXPECT_EQ(seen.requests.front().c, 0);
+    EXPECT_EQ(seen.requests.back().c, 255);
+}
+
+TEST_F(Engine, ExitWithPendingRequestsEndsWithoutHandlingThem)
+{
+    engine->SetHold(true);
+    ASSERT_TRUE(engine->StartWorker());
+    for (int i = 0; i < 10; ++i)
+        engine->Push(RequestType::KeyNote, 0, 60, 1);
+    engine->SetHold(false); // the worker is woken with work and an exit at once
+    engine->RequestExit();
+    EXPECT_TRUE(engine->StopWorker(300, 10));
+    EXPECT_TRUE(engine->Stopped());
+    EXPECT_LT(seen.Count(), 10u);
+}
+
+TEST_F(Engine, ExitBeforeAnyRequest)
+{
+    ASSERT_TRUE(engine->StartWorker());
+    EXPECT_TRUE(engine->StopWorker(300, 10));
+    EXPECT_EQ(seen.Count(), 0u);
+}
+
+TEST_F(Engine, OnePushAfterADrainWakesTheWorkerOnce)
+{
+    ASSERT_TRUE(engine->StartWorker());
+    for (int i = 0; i < 5; ++i)
+        engine->Push(RequestType::KeyNote, 0, 60, 1);
+    ASSERT_TRUE(seen.WaitFor(5));
+    std::this_thread::sleep_for(20ms);
+    const uint64_t passes = engine->WorkerPasses();
+
+    engine->Push(RequestType::RankNote, 3, 61, 2);
+    ASSERT_TRUE(seen.WaitFor(6));
+    std::this_thread::sleep_for(50ms);
+    // One wake-up for one request: the event was reset when the ring emptied.
+    EXPECT_EQ(engine->WorkerPasses(), passes + 1);
+    EXPECT_EQ(seen.requests.back().type, RequestType::RankNote);
+}
+
+TEST_F(Engine, ManyProducersLoseNothingAndKeepEachProducersOrder)
+{
+    ASSERT_TRUE(engine->StartWorker());
+    constexpr int kProducers = 4;
+    constexpr int kEach = 20000;
+    std::vector<std::thread> producers;
+    for (int p = 0; p < kProducers; ++p)
+        producers.emplace_back([&, p] {
+            for (int i = 0; i < kEach; ++i) {
+                // Back off while the ring is full, as a real source is paced.
+                while (!engine->TryPush({RequestType::KeyNote, p, i, 0}))
+                    std::this_thread::yield();
+            }
+        });
+    for (auto& t : producers)
+        t.join();
+    ASSERT_TRUE(seen.WaitFor(kProducers * kEach, 60s));
+    EXPECT_EQ(seen.Count(), size_t(kProducers) * kEach);
+    std::vector<int> next(kProducers, 0);
+    for (const OutputRequest& r : seen.requests) {
+        ASSERT_EQ(r.b, next[r.a]) << "producer " << r.a;
+        ++next[r.a];
+    }
+}
+
+TEST_F(Engine, CouplerMatrixStartsWithTheUnisonOnTheDiagonal)
+{
+    EXPECT_EQ(engine->DivisionCount(), 6);
+    for (int s = 0; s < 6; ++s)
+        for (int t = 0; t < 6; ++t) {
+            auto& list = engine->Couplers(s, t);
+            if (s != t) {
+                EXPECT_TRUE(list.empty());
+                continue;
+            }
+            ASSERT_EQ(list.size(), 1u);
+            EXPECT_EQ(list[0]->stop, s == 0 ? 34 : -1);
+            EXPECT_EQ(list[0]->transposition, 0);
+        }
+    EXPECT_EQ(engine->TrapsRank(), 9);
+    EXPECT_EQ(engine->RankCount(), 18);
+    EXPECT_EQ(engine->MinimumExpression(0), 0);
+    EXPECT_EQ(engine->Rank(2).chamber, 1);
+}
+
+TEST(EngineTable, AConsoleRequestRoundTripsThroughTheEngine)
+{
+    // The console pushes through its output; the engine is that output.
+    RecordingUserMessages messages;
+    CConsole console(messages);
+    console.Build();
+    OutputEngine engine(console);
+    Seen seen;
+    g_seen = &seen;
+    engine.SetHandler(RequestType::RankStop, &Record);
+    console.SetOutput(&engine);
+    ASSERT_TRUE(engine.StartWorker());
+    console.Division(4).SwitchStop(7, true, true); // Pedal Cello
+    ASSERT_TRUE(seen.WaitFor(1));
+    EXPECT_EQ(seen.requests[0].a, 4);
+    EXPECT_EQ(seen.requests[0].b, 7);
+    EXPECT_TRUE(engine.StopWorker(300, 10));
+    g_seen = nullptr;
+}
+
+} // namespace
