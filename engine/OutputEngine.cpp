@@ -12,31 +12,51 @@ namespace {
 void IgnoreRequest(OutputEngine&, const OutputRequest&) {}
 } // namespace
 
-OutputEngine::OutputEngine(CConsole& console) : console_(console)
+OutputEngine::OutputEngine(CConsole& console, EngineParts parts)
+    : console_(console), midi_(parts.midi), observer_(parts.observer)
 {
-    handlers_.fill(&IgnoreRequest);
+    FillHandlerTable();
     minimumExpression_ = {0, 0};
 
+    // Every coupling record the matrix can ever hold exists from the start,
+    // so drawing a coupler allocates nothing on the worker: one per stop tab,
+    // then one unison record per division.
     divisionCount_ = console_.DivisionCount();
     const auto n = static_cast<size_t>(divisionCount_);
+    for (int i = 0; i < kStopCount + divisionCount_; ++i)
+        couplerPool_.push_back(std::make_unique<Coupler>());
     couplerMatrix_.resize(n * n);
+    for (auto& list : couplerMatrix_)
+        list.reserve(static_cast<size_t>(kStopCount) + 1);
     for (int d = 0; d < divisionCount_; ++d) {
-        auto unison = std::make_unique<Coupler>();
+        Coupler* unison = couplerPool_[static_cast<size_t>(kStopCount + d)].get();
         unison->stop = console_.Division(d).unisonOffStop;
         unison->transposition = 0;
-        Couplers(d, d).push_back(std::move(unison));
+        Couplers(d, d).push_back(unison);
     }
     activeStops_.resize(n);
     heldKeys_.resize(n);
+    for (int d = 0; d < divisionCount_; ++d) {
+        activeStops_[static_cast<size_t>(d)].reserve(static_cast<size_t>(console_.Division(d).stopCount));
+        heldKeys_[static_cast<size_t>(d)].reserve(128);
+    }
 
     for (int r = 0; r < kRankSettingsCount; ++r) {
         auto rank = std::make_unique<CRank>();
-        rank->name = std::string(kRanks[static_cast<size_t>(r)].name);
-        rank->chamber = kRanks[static_cast<size_t>(r)].chamber;
+        const RankSpec& spec = kRanks[static_cast<size_t>(r)];
+        rank->name = std::string(spec.name);
+        rank->chamber = spec.chamber < 0 ? kChamberNone : static_cast<uint8_t>(spec.chamber);
         if (rank->name == "Traps")
             trapsRank_ = r;
         ranks_.push_back(std::move(rank));
     }
+
+    if (parts.startSynth) {
+        synth_ = std::make_unique<FluidSynthHost>(console_, parts.synth);
+        synthFailed_ = !synth_->StartSynth();
+    }
+    OpenOutputsLocal();
+    SetupRankVoicesLocal();
 }
 
 OutputEngine::~OutputEngine()
@@ -47,10 +67,29 @@ OutputEngine::~OutputEngine()
         worker_.Join();
     }
     recording_ = false;
+    synth_.reset();
     couplerMatrix_.clear();
+    couplerPool_.clear();
     activeStops_.clear();
     heldKeys_.clear();
+    CloseOutputsLocal();
     ranks_.clear();
+}
+
+void OutputEngine::FillHandlerTable()
+{
+    handlers_.fill(&IgnoreRequest);
+    auto set = [this](RequestType t, Handler h) { handlers_[static_cast<size_t>(t)] = h; };
+    set(RequestType::KeyNote, &KeyHandler);
+    set(RequestType::RankStop, &StopHandler);
+    set(RequestType::FixedNoteStop, &StopHandler);
+    set(RequestType::PatchSwitchStop, &StopHandler);
+    set(RequestType::CouplerStop, &CouplerHandler);
+    set(RequestType::QuietCouplerStop, &CouplerHandler);
+    set(RequestType::Tremulant, &TremulantHandler);
+    set(RequestType::EffectStop, &EffectStopHandler);
+    set(RequestType::Expression, &ExpressionHandler);
+    set(RequestType::RankNote, &RankNoteHandler);
 }
 
 void OutputEngine::Push(RequestType type, int32_t a, int32_t b, uint8_t c)
@@ -128,8 +167,10 @@ void OutputEngine::OutputWorker()
             WakeIfPending();
         }
         const auto type = static_cast<size_t>(request.type);
-        if (type < handlers_.size())
+        if (type < handlers_.size()) {
+            std::lock_guard lock(handlerMutex_);
             handlers_[type](*this, request);
+        }
     }
     stopped_.store(true);
 }

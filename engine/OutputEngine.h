@@ -3,28 +3,40 @@
 // Producers describe console events as OutputRequests; one worker thread
 // takes them in order and hands each to the handler for its type.
 
+#include "engine/MessageSink.h"
 #include "engine/Rank.h"
 #include "engine/RequestRing.h"
 #include "organ/Coupler.h"
 #include "organ/OutputRequest.h"
 #include "platform/Event.h"
+#include "platform/MidiSystem.h"
 #include "platform/Thread.h"
+#include "synth/FluidSynthHost.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace corvinta {
 
 class CConsole;
 
+// What the engine is built with besides the console.
+struct EngineParts {
+    IMidiSystem* midi = nullptr;           // MIDI output devices; null for none
+    SynthOptions synth;                    // FluidSynth's audio driver
+    bool startSynth = true;                // false: no FluidSynth at all (device-only tests)
+    IRankSendObserver* observer = nullptr; // sees every rank message (the MIDI log)
+};
+
 class OutputEngine final : public IOutputQueue {
 public:
     using Handler = void (*)(OutputEngine&, const OutputRequest&);
 
-    explicit OutputEngine(CConsole& console);
+    explicit OutputEngine(CConsole& console, EngineParts parts = {});
     ~OutputEngine() override;
     OutputEngine(const OutputEngine&) = delete;
     OutputEngine& operator=(const OutputEngine&) = delete;
@@ -62,8 +74,9 @@ public:
     CConsole& Console() { return console_; }
     int DivisionCount() const { return divisionCount_; }
 
-    // Couplings of source onto target (only the worker touches these).
-    std::vector<std::unique_ptr<Coupler>>& Couplers(int source, int target)
+    // Couplings that let keys of source play the stops of target (only the
+    // worker touches these).
+    std::vector<Coupler*>& Couplers(int source, int target)
     {
         return couplerMatrix_[static_cast<size_t>(source * divisionCount_ + target)];
     }
@@ -79,8 +92,50 @@ public:
 
     bool Recording() const { return recording_.load(); }
 
+    // Rank voicing, on the worker unless said otherwise.
+    void RankSend(int rank, uint32_t message);
+    void RankNoteCounted(int rank, int note, uint8_t velocity);
+    void RetriggerRank(int rank);
+    // Device management: construction, panic, input hold and settings; the
+    // console holds the worker around them where it suspends input.
+    void OpenOutputs();
+    void CloseOutputs();
+    void AllNotesOff();
+    void SetupRankVoices();
+    void ReportOutputError(const std::string& error, int deviceId);
+
+    // The recorder receives console messages while recording is on.
+    void SetRecorder(IRecorderSink* recorder) { recorder_.store(recorder); }
+    void SetRecording(bool on) { recording_.store(on); }
+
+    FluidSynthHost* Synth() { return synth_.get(); }
+    bool SynthFailed() const { return synthFailed_; }
+    int OpenOutputCount() const { return static_cast<int>(outputs_.size()); }
+
+    // The request handlers, one per request type.
+    static void KeyHandler(OutputEngine&, const OutputRequest&);
+    static void StopHandler(OutputEngine&, const OutputRequest&);
+    static void CouplerHandler(OutputEngine&, const OutputRequest&);
+    static void TremulantHandler(OutputEngine&, const OutputRequest&);
+    static void EffectStopHandler(OutputEngine&, const OutputRequest&);
+    static void ExpressionHandler(OutputEngine&, const OutputRequest&);
+    static void RankNoteHandler(OutputEngine&, const OutputRequest&);
+
+    // The division whose output channel carries a division's console messages.
+    static constexpr uint8_t kDivisionOutputChannel[6] = {0, 10, 1, 11, 2, 12};
+
 private:
     void OutputWorker();
+    void FillHandlerTable();
+    // The same operations without taking the handler lock (FluidSynth's _LOCAL idiom).
+    void OpenOutputsLocal();
+    void CloseOutputsLocal();
+    void AllNotesOffLocal();
+    void SetupRankVoicesLocal();
+    void EchoConsoleMessage(uint32_t message);
+    void SendToMerged(uint32_t message);
+    template <class Sound>
+    void ForEachPipe(int source, const Coupler& coupler, int stopDivision, int stopIndex, int key, Sound sound);
     void WakeIfPending();
 
     // The ring and the pending count are shared by producers and the worker.
@@ -90,10 +145,14 @@ private:
     std::atomic<uint64_t> passes_{0};
 
     std::array<Handler, kRequestTypeCount> handlers_{};
+    // Held by the worker while a handler runs, and by the few operations that
+    // touch organ-output state from other threads (panic, settings).
+    std::mutex handlerMutex_;
     int divisionCount_ = 0;
 
     // Organ-output state: only the worker's handlers touch it.
-    std::vector<std::vector<std::unique_ptr<Coupler>>> couplerMatrix_;
+    std::vector<std::unique_ptr<Coupler>> couplerPool_; // every record the matrix can hold
+    std::vector<std::vector<Coupler*>> couplerMatrix_;
     std::vector<std::vector<uint32_t>> activeStops_;
     std::vector<std::vector<uint16_t>> heldKeys_;
 
@@ -105,6 +164,14 @@ private:
     Thread worker_;
     std::atomic<bool> hold_{false};    // written by the console, read by the worker
     std::atomic<bool> stopped_{false}; // written by the worker, read by the owner
+
+    IMidiSystem* midi_;
+    std::vector<std::unique_ptr<IMidiOutputPort>> outputs_;
+    std::vector<int> outputDevice_; // device id of each open output
+    std::unique_ptr<FluidSynthHost> synth_;
+    bool synthFailed_ = false;
+    IRankSendObserver* observer_;
+    std::atomic<IRecorderSink*> recorder_{nullptr};
 
     std::vector<std::unique_ptr<CRank>> ranks_;
     int trapsRank_ = 0;

@@ -57,7 +57,7 @@ struct Engine : ::testing::Test {
     {
         g_seen = &seen;
         console.Build();
-        engine = std::make_unique<OutputEngine>(console);
+        engine = std::make_unique<OutputEngine>(console, EngineParts{.startSynth = false});
         for (int t = 0; t < kRequestTypeCount; ++t)
             engine->SetHandler(static_cast<RequestType>(t), &Record);
     }
@@ -196,7 +196,7 @@ TEST(EngineTable, AConsoleRequestRoundTripsThroughTheEngine)
     RecordingUserMessages messages;
     CConsole console(messages);
     console.Build();
-    OutputEngine engine(console);
+    OutputEngine engine(console, EngineParts{.startSynth = false});
     Seen seen;
     g_seen = &seen;
     engine.SetHandler(RequestType::RankStop, &Record);
