@@ -1,5 +1,6 @@
 #include "platform/MidiSystem.h"
 
+#include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
 
 #include <regex>
@@ -238,6 +239,16 @@ bool Usable(RtMidi::Api api)
         struct stat st;
         if (stat("/dev/snd/seq", &st) != 0)
             return false;
+    }
+    if (api == RtMidi::UNIX_JACK) {
+        // RtMidi only warns when no JACK server runs; ask JACK itself, and
+        // never start a server behind the user's back.
+        jack_set_error_function([](const char*) {});
+        jack_set_info_function([](const char*) {});
+        jack_client_t* client = jack_client_open("Corvinta probe", JackNoStartServer, nullptr);
+        if (!client)
+            return false;
+        jack_client_close(client);
     }
     try {
         RtMidiOut probe(api, "Corvinta probe");
