@@ -57,7 +57,7 @@ public:
     bool StopWorker(int maxPolls = 300, int pollMs = 100);
 
     // While held the worker leaves requests queued; it waits, it does not spin.
-    void SetHold(bool hold);
+    void SetHold(bool hold) override;
     bool Held() const { return hold_.load(); }
 
     // Requests refused because the ring was full.
@@ -100,7 +100,7 @@ public:
     // console holds the worker around them where it suspends input.
     void OpenOutputs();
     void CloseOutputs();
-    void AllNotesOff();
+    void AllNotesOff() override;
     void SetupRankVoices();
     void ReportOutputError(const std::string& error, int deviceId);
 

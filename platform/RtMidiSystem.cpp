@@ -3,15 +3,24 @@
 #include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
 
-#include <regex>
 #include <sys/stat.h>
 
 namespace corvinta {
 
 std::string StableMidiPortName(const std::string& reported)
 {
-    static const std::regex clientPort(R"( \d+:\d+$)");
-    return std::regex_replace(reported, clientPort, "");
+    // Strip a trailing " <client>:<port>".
+    const size_t space = reported.rfind(' ');
+    if (space == std::string::npos)
+        return reported;
+    const std::string tail = reported.substr(space + 1);
+    const size_t colon = tail.find(':');
+    auto digits = [](const std::string& s) {
+        return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
+    };
+    if (colon == std::string::npos || !digits(tail.substr(0, colon)) || !digits(tail.substr(colon + 1)))
+        return reported;
+    return reported.substr(0, space);
 }
 
 namespace {
