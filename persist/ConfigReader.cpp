@@ -7,6 +7,7 @@
 
 #include <expat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string_view>
@@ -202,6 +203,8 @@ private:
     void ApplyRank(const OpenElement& e);
     void ApplyMergedOut(const OpenElement& e);
     void ApplyMsg(const OpenElement& e);
+    void Assign(AssignmentMap& map, uint32_t controlCode, uint32_t itemCode);
+    void ApplyAssignable(const OpenElement& e);
     void ApplyProperty(const OpenElement& e);
 
     CConsole& console_;
@@ -211,6 +214,7 @@ private:
     DivisionRecord division_;
     RankRecord rank_;
     SoundFontRecord soundFont_;
+    std::vector<uint32_t> assignedHere_; // item codes given a message inside the open item element
 };
 
 void ConfigReader::Apply(const OpenElement& e)
@@ -274,6 +278,8 @@ void ConfigReader::Apply(const OpenElement& e)
         soundFont_ = {};
     } else if (n == "msg") {
         ApplyMsg(e);
+    } else if (n == "stop" || n == "trem" || n == "auxctl" || n == "piston") {
+        ApplyAssignable(e);
     } else if (n == "property") {
         ApplyProperty(e);
     }
@@ -357,15 +363,15 @@ void ConfigReader::ApplyMsg(const OpenElement& e)
         const int d = ReadInt(division->Attribute("id"));
         if (d < 0 || d >= kDivisionCount || id < 0 || id >= kDivisions[d].stopCount)
             return;
-        maps.controllers.Insert(ControlCode(uint8_t(entry), num, val), StopItemCode(d, id, on));
+        Assign(maps.controllers, ControlCode(uint8_t(entry), num, val), StopItemCode(d, id, on));
     } else if (parent->name == "trem") {
         if (id < 0 || id >= kTremulantCount)
             return;
-        maps.controllers.Insert(ControlCode(uint8_t(entry), num, val), TremItemCode(id, on));
+        Assign(maps.controllers, ControlCode(uint8_t(entry), num, val), TremItemCode(id, on));
     } else if (parent->name == "auxctl") {
         if (id < 0 || id >= kAuxControlCount)
             return;
-        maps.controllers.Insert(ControlCode(uint8_t(entry), num, kAnyValue), AuxItemCode(id));
+        Assign(maps.controllers, ControlCode(uint8_t(entry), num, kAnyValue), AuxItemCode(id));
         if (id < 3) {
             Calibration& calibration = console_.Settings().calibration[id];
             if (!e.Attribute("closed").empty())
@@ -380,8 +386,46 @@ void ConfigReader::ApplyMsg(const OpenElement& e)
         const int offset = ReadInt(e.Attribute("offset"));
         if (!(piston || special) || offset < 0 || offset >= kPistonLevelOffsets || (special && offset != 0))
             return;
-        maps.programs.Insert(ControlCode(uint8_t(entry), num, 0), PistonItemCode(id, offset));
+        Assign(maps.programs, ControlCode(uint8_t(entry), num, 0), PistonItemCode(id, offset));
     }
+}
+
+void ConfigReader::Assign(AssignmentMap& map, uint32_t controlCode, uint32_t itemCode)
+{
+    map.Insert(controlCode, itemCode);
+    assignedHere_.push_back(itemCode);
+}
+
+// An item element lists every message of its item, so a message it does not
+// list is one the user removed: the default for it goes too.
+void ConfigReader::ApplyAssignable(const OpenElement& e)
+{
+    const std::string& parent = ParentName();
+    const int id = ReadInt(e.Attribute("id"));
+    std::vector<uint32_t> covered;
+    AssignmentMap* map = &console_.assignments.device.controllers;
+    if (e.name == "stop" && parent == "stops") {
+        const OpenElement& division = stack_[stack_.size() - 3];
+        const int d = ReadInt(division.Attribute("id"));
+        if (division.name == "division" && division.Attribute("id") != "aux" && d >= 0 && d < kDivisionCount &&
+            id >= 0 && id < kDivisions[d].stopCount)
+            covered = {StopItemCode(d, id, true), StopItemCode(d, id, false)};
+    } else if (e.name == "trem" && parent == "trems" && id >= 0 && id < kTremulantCount) {
+        covered = {TremItemCode(id, true), TremItemCode(id, false)};
+    } else if (e.name == "auxctl" && parent == "auxctls" && id >= 0 && id < kAuxControlCount) {
+        covered = {AuxItemCode(id)};
+    } else if (e.name == "piston" && parent == "pistons") {
+        map = &console_.assignments.device.programs;
+        if (id >= 0 && id < kPistonCount)
+            for (int k = 0; k < kPistonLevelOffsets; ++k)
+                covered.push_back(PistonItemCode(id, k));
+        else if (id >= kFirstSpecialButtonId && id < kFirstSpecialButtonId + kSpecialButtonCount)
+            covered = {PistonItemCode(id)};
+    }
+    for (uint32_t item : covered)
+        if (std::find(assignedHere_.begin(), assignedHere_.end(), item) == assignedHere_.end())
+            map->Remove(item);
+    assignedHere_.clear();
 }
 
 void ConfigReader::ApplyProperty(const OpenElement& e)
