@@ -5,6 +5,7 @@
 
 #include "organ/AuxControl.h"
 #include "organ/ConsoleDisplay.h"
+#include "organ/ControlAssignments.h"
 #include "organ/Division.h"
 #include "organ/ItemSet.h"
 #include "organ/MidiInDevice.h"
@@ -16,7 +17,9 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace corvinta {
@@ -86,6 +89,15 @@ public:
     bool registrationChanged = false;
     uint8_t memSelectionLevel = 0; // memory level of the MEM button selection
     bool useDefaultAssignments = true;
+
+    // MIDI control assignments; they start as the defaults.
+    ControlAssignments assignments = DefaultControlAssignments();
+
+    // MIDI devices as the configuration refers to them and as the system has them.
+    std::map<int, std::string> fileInputDevices;   // the configuration's "input-devices": file id -> name
+    std::vector<std::string> inputDevicesPresent;  // system input devices; index = device id
+    std::vector<uint16_t> inputDevicesInUse;       // active input device ids, in the order found
+    std::vector<std::string> outputDevicesPresent; // external output devices; index = device id
 
 private:
     void BuildDivisions();
