@@ -3,8 +3,6 @@
 #include "organ/Console.h"
 #include "organ/OrganSpec.h"
 
-#include <chrono>
-#include <thread>
 
 namespace corvinta {
 
@@ -62,10 +60,7 @@ OutputEngine::OutputEngine(CConsole& console, EngineParts parts)
 OutputEngine::~OutputEngine()
 {
     // The owner stops the worker first; this only guards against a forgotten stop.
-    if (worker_.Running()) {
-        RequestExit();
-        worker_.Join();
-    }
+    queue_.Stop(0, 0);
     recording_ = false;
     synth_.reset();
     couplerMatrix_.clear();
@@ -99,80 +94,36 @@ void OutputEngine::Push(RequestType type, int32_t a, int32_t b, uint8_t c)
 
 bool OutputEngine::TryPush(const OutputRequest& request)
 {
-    if (!ring_.TryPush(request)) {
-        dropped_.fetch_add(1, std::memory_order_relaxed);
-        return false;
-    }
-    pending_.fetch_add(1);
-    msgEvent_.Set();
-    return true;
+    return queue_.TryPush(request);
 }
 
 bool OutputEngine::StartWorker()
 {
-    return worker_.Start([this] { OutputWorker(); });
+    return queue_.Start([this](const OutputRequest& r) { Handle(r); });
 }
 
 void OutputEngine::RequestExit()
 {
-    exitEvent_.Set();
+    queue_.RequestExit();
 }
 
 bool OutputEngine::StopWorker(int maxPolls, int pollMs)
 {
-    RequestExit();
-    if (!worker_.Running())
-        return true;
-    for (int poll = 0; poll < maxPolls && !Stopped(); ++poll)
-        std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
-    if (!Stopped())
-        return false;
-    worker_.Join();
-    return true;
+    return queue_.Stop(maxPolls, pollMs);
 }
 
 void OutputEngine::SetHold(bool hold)
 {
-    events_.Update([&] { hold_.store(hold); });
+    queue_.SetHeld(hold);
 }
 
-void OutputEngine::WakeIfPending()
+void OutputEngine::Handle(const OutputRequest& request)
 {
-    // A push may land between the count reaching 0 and the reset; it found
-    // the event still set and did not set it again, so look once more.
-    if (pending_.load() > 0)
-        msgEvent_.Set();
-}
-
-void OutputEngine::OutputWorker()
-{
-    for (;;) {
-        bool exit = false;
-        events_.WaitUntil([&] {
-            exit = exitEvent_.IsSet();
-            return exit || (msgEvent_.IsSet() && !hold_.load());
-        });
-        if (exit)
-            break;
-        passes_.fetch_add(1, std::memory_order_relaxed);
-
-        OutputRequest request;
-        if (!ring_.TryPop(request)) {
-            // A producer has claimed the next cell but not yet filled it.
-            std::this_thread::yield();
-            continue;
-        }
-        if (pending_.fetch_sub(1) == 1) {
-            msgEvent_.Reset();
-            WakeIfPending();
-        }
-        const auto type = static_cast<size_t>(request.type);
-        if (type < handlers_.size()) {
-            std::lock_guard lock(handlerMutex_);
-            handlers_[type](*this, request);
-        }
-    }
-    stopped_.store(true);
+    const auto type = static_cast<size_t>(request.type);
+    if (type >= handlers_.size())
+        return;
+    std::lock_guard lock(handlerMutex_);
+    handlers_[type](*this, request);
 }
 
 } // namespace corvinta

@@ -5,12 +5,10 @@
 
 #include "engine/MessageSink.h"
 #include "engine/Rank.h"
-#include "engine/RequestRing.h"
 #include "organ/Coupler.h"
 #include "organ/OutputRequest.h"
-#include "platform/Event.h"
 #include "platform/MidiSystem.h"
-#include "platform/Thread.h"
+#include "platform/WorkQueue.h"
 #include "synth/FluidSynthHost.h"
 
 #include <array>
@@ -51,21 +49,21 @@ public:
     bool StartWorker();
     // Signals the exit event; the worker sets the stopped flag and ends.
     void RequestExit();
-    bool Stopped() const { return stopped_.load(); }
+    bool Stopped() const { return queue_.Stopped(); }
     // Signals exit and polls the stopped flag every pollMs, at most maxPolls
     // times. True when the worker stopped in time or never ran.
     bool StopWorker(int maxPolls = 300, int pollMs = 100);
 
     // While held the worker leaves requests queued; it waits, it does not spin.
     void SetHold(bool hold) override;
-    bool Held() const { return hold_.load(); }
+    bool Held() const { return queue_.Held(); }
 
     // Requests refused because the ring was full.
-    uint64_t DroppedRequests() const { return dropped_.load(std::memory_order_relaxed); }
+    uint64_t DroppedRequests() const { return queue_.Dropped(); }
 
     // How many requests the worker has taken and how often it woke; for tests
     // and diagnostics.
-    uint64_t WorkerPasses() const { return passes_.load(std::memory_order_relaxed); }
+    uint64_t WorkerPasses() const { return queue_.Passes(); }
 
     // Replaces the handler for one request type.
     void SetHandler(RequestType type, Handler handler) { handlers_[static_cast<size_t>(type)] = handler; }
@@ -125,7 +123,7 @@ public:
     static constexpr uint8_t kDivisionOutputChannel[6] = {0, 10, 1, 11, 2, 12};
 
 private:
-    void OutputWorker();
+    void Handle(const OutputRequest& request);
     void FillHandlerTable();
     // The same operations without taking the handler lock (FluidSynth's _LOCAL idiom).
     void OpenOutputsLocal();
@@ -136,13 +134,9 @@ private:
     void SendToMerged(uint32_t message);
     template <class Sound>
     void ForEachPipe(int source, const Coupler& coupler, int stopDivision, int stopIndex, int key, Sound sound);
-    void WakeIfPending();
 
-    // The ring and the pending count are shared by producers and the worker.
-    RequestRing ring_;
-    std::atomic<int> pending_{0};
-    std::atomic<uint64_t> dropped_{0};
-    std::atomic<uint64_t> passes_{0};
+    // The ring of 256 requests and the output worker that empties it.
+    WorkQueue<OutputRequest, 256> queue_;
 
     std::array<Handler, kRequestTypeCount> handlers_{};
     // Held by the worker while a handler runs, and by the few operations that
@@ -156,14 +150,7 @@ private:
     std::vector<std::vector<uint32_t>> activeStops_;
     std::vector<std::vector<uint16_t>> heldKeys_;
 
-    EventGroup events_;
-    Event msgEvent_{events_};  // "RMsgEvent": a request is pending
-    Event exitEvent_{events_}; // "RExitEvent"
-
     CConsole& console_;
-    Thread worker_;
-    std::atomic<bool> hold_{false};    // written by the console, read by the worker
-    std::atomic<bool> stopped_{false}; // written by the worker, read by the owner
 
     IMidiSystem* midi_;
     std::vector<std::unique_ptr<IMidiOutputPort>> outputs_;
