@@ -106,9 +106,9 @@ bool SkinLibrary::Fail(const char* text)
 
 void* SkinLibrary::Symbol(const char* name) const { return handle_ ? dlsym(handle_, name) : nullptr; }
 
-void OpenSkinOrExit(SkinLibrary& library)
+void OpenSkinOrExit(SkinLibrary& library, const std::string& path)
 {
-    if (!library.OpenInstalled())
+    if (!(path.empty() ? library.OpenInstalled() : library.Open(path)))
         std::exit(1);
 }
 

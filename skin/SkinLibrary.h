@@ -67,8 +67,8 @@ private:
 };
 
 // Start-up's use of the library: on failure the user has been told and the
-// program ends with exit code 1.
-void OpenSkinOrExit(SkinLibrary& library);
+// program ends with exit code 1. An empty path looks where OpenInstalled does.
+void OpenSkinOrExit(SkinLibrary& library, const std::string& path = {});
 std::array<SkinImage, 2> FetchImagesOrExit(SkinLibrary& library);
 
 } // namespace corvinta::skin
