@@ -364,7 +364,9 @@ void ConsolePainter::PaintTab(QPainter& p, const SkinElement& e, bool on) const
 void ConsolePainter::PaintPiston(QPainter& p, const SkinElement& e, bool on) const
 {
     const QRectF r = ToQRect(e.window);
-    p.fillRect(r, QColor(24, 10, 5)); // the bushing round the piston
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(24, 10, 5)); // the bushing round the piston
+    p.drawEllipse(r);
     const QRectF face = r.adjusted(1.5, 1.5, -1.5, -1.5);
     QRadialGradient g(face.center() - QPointF(3, 3), face.width() * (on ? 0.9 : 0.7));
     g.setColorAt(0, on ? QColor(200, 192, 170) : QColor(255, 252, 242));
@@ -379,7 +381,9 @@ void ConsolePainter::PaintPiston(QPainter& p, const SkinElement& e, bool on) con
 void ConsolePainter::PaintToeStud(QPainter& p, const SkinElement& e, bool on) const
 {
     const QRectF r = ToQRect(e.window);
-    p.fillRect(r, QColor(20, 8, 4));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(20, 8, 4));
+    p.drawEllipse(r);
     const QRectF face = r.adjusted(1.5, 1.5, -1.5, -1.5);
     QRadialGradient g(face.center() - QPointF(2.5, 2.5), face.width() * 0.8);
     g.setColorAt(0, on ? QColor(170, 134, 60) : QColor(255, 232, 160));
