@@ -242,6 +242,7 @@ void ConsolePainter::PaintMusicDesk(QPainter& p) const
     Caption(p, QRectF(36, 250, 270, 11), "MEMORY LEVEL");
     Caption(p, QRectF(168, 288, 140, 11), "SETTER");
     panel(QRectF(692.5, 238.5, 320, 70));
+    Caption(p, QRectF(812, 227, 196, 10), "MIDI PLAYER");
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0, 0, 0, 90));
     p.drawRoundedRect(QRectF(426, 243, 174, 66), 6, 6);
@@ -276,6 +277,10 @@ void ConsolePainter::PaintKeyDesk(QPainter& p) const
     floor.setColorAt(0, QColor(30, 14, 8));
     floor.setColorAt(1, QColor(10, 5, 3));
     p.fillRect(QRectF(ped.left - 26, ped.bottom + 4, ped.right - ped.left + 52, kDesignHeight - ped.bottom - 16), floor);
+    // The heel board closes the pedalboard at the front.
+    const QRectF heel(ped.left - 26, ped.bottom + 4, ped.right - ped.left + 52, 14);
+    PaintBoard(p, heel, kWoodLight, kWoodMid, 663);
+    GoldLine(p, heel.bottomLeft() - QPointF(0, 0.5), heel.bottomRight() - QPointF(0, 0.5));
 }
 
 void ConsolePainter::PaintKneePanel(QPainter& p) const
@@ -350,7 +355,14 @@ void ConsolePainter::PaintTab(QPainter& p, const SkinElement& e, bool on) const
 
     const bool darkTab = base.lightness() < 80;
     const QColor ink = darkTab ? kIvory : QColor(20, 14, 10);
-    const QStringList lines = LabelLines(TabLabel(e));
+    QStringList lines;
+    for (const QString& line : LabelLines(TabLabel(e))) {
+        // "UNISN OFF" reads better on two lines than squeezed onto one.
+        if (line.size() > 6 && line.contains(' ') && !line.front().isDigit())
+            lines << line.split(' ');
+        else
+            lines << line;
+    }
     const double lineHeight = 8.5;
     double y = r.top() + 10 + (r.height() - 12 - lines.size() * lineHeight) / 2 + (on ? 1.5 : 0);
     for (int i = 0; i < lines.size(); ++i, y += lineHeight) {
