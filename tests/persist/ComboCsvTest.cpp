@@ -182,6 +182,20 @@ TEST(ComboCsv, FilesThatCannotBeOpened)
     EXPECT_EQ(organ.messages.Shown()[1].text, "Cannot export combination file!");
 }
 
+TEST(ComboCsv, LevelWithoutMemoryIsRefused)
+{
+    // Memory levels up to 99 pass validation, but pistons keep only 0..10.
+    TempDir dir;
+    Organ organ(12);
+    WriteFile(dir.File("t.csv"), Table({"1,1,x,X"}));
+    EXPECT_FALSE(CComboCsv::Export(organ.console, dir.File("out.csv"), ','));
+    EXPECT_FALSE(CComboCsv::Import(organ.console, dir.File("t.csv"), ','));
+    ASSERT_EQ(organ.messages.Shown().size(), 2u);
+    EXPECT_EQ(organ.messages.Shown()[0].text, "Cannot export combination file!");
+    EXPECT_EQ(organ.messages.Shown()[1].text, "Cannot import combination file!");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.csv")));
+}
+
 TEST(ListSeparator, FollowsTheDecimalSeparatorOfTheUserLocale)
 {
     const char* saved = std::getenv("LC_ALL");
