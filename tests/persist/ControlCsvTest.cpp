@@ -149,6 +149,12 @@ TEST(ControlCsv, ImportRules)
     EXPECT_EQ(copy.programs, defaults.programs);
     EXPECT_TRUE(messages.Shown().empty());
 
+    // A spreadsheet's byte-order mark before the first title.
+    WriteFile(dir.File("bom.csv"), "\xEF\xBB\xBF" + StopSection({"a,b,1,2,3,4,5,6"}));
+    copy = defaults;
+    ASSERT_TRUE(CControlCsv::Import(copy, dir.File("bom.csv"), ',', messages));
+    EXPECT_EQ(copy.controllers[size_t(W::OnSlot(0))], ControlCode(1, 2, 3));
+
     // Only the program section: only pistons change.
     WriteFile(dir.File("p.csv"), "PROGRAM CHANGE ASSIGNMENTS\r\nh\r\n" + [] {
         std::string rows;
