@@ -42,7 +42,7 @@ int CCorvintaApp::Start()
         return 1;
     console_->RebuildRouting();
     console_->SetInputControl(input_.get());
-    if (!input_->StartWorker()) {
+    if (!Rendering() && !input_->StartWorker()) {
         ShowError(messages_, "Cannot create worker thread!", kWorkerCaption);
         return 1;
     }
@@ -52,16 +52,18 @@ int CCorvintaApp::Start()
         if (!log_->Open(options_.midiLog)) {
             ShowWarning(messages_, "Cannot create the MIDI log file '" + options_.midiLog + "'.", "Corvinta Error");
             log_.reset();
+        } else if (Rendering()) {
+            log_->SetClock([] { return 0u; }); // the voices are set before any audio
         }
     }
     EngineParts parts;
     parts.midi = midi_.get();
-    parts.synth.audioDriver = options_.audioDriver;
+    parts.synth.audioDriver = Rendering() ? "none" : options_.audioDriver;
     parts.observer = log_.get();
     engine_ = std::make_unique<OutputEngine>(*console_, parts);
     if (engine_->SynthFailed())
         return kSynthFailedExitCode;
-    if (!engine_->StartWorker()) {
+    if (!Rendering() && !engine_->StartWorker()) {
         ShowError(messages_, "Cannot create worker thread!", kWorkerCaption);
         engine_.reset();
         return 1;
@@ -89,7 +91,8 @@ void CCorvintaApp::Close()
     engine_->StopWorker(300, 100);
     if (FluidSynthHost* synth = engine_->Synth())
         synth->ReadSynthSettings(console_->Settings().synth);
-    SaveAtClose(*console_, files_);
+    if (!Rendering())
+        SaveAtClose(*console_, files_);
     input_->CloseAll();
 }
 

@@ -36,6 +36,10 @@ public:
     MidiInput& Input() { return *input_; }
     IMidiSystem& Midi() { return *midi_; }
     const PersistedFiles& Files() const { return files_; }
+    MidiLog* Log() { return log_.get(); }
+    // Rendering a file offline: no workers, no audio driver, and the
+    // organist's files are read but never written.
+    bool Rendering() const { return !options_.renderMidi.empty(); }
 
 private:
     CCommandLineInfoEx options_;

@@ -2,6 +2,7 @@
 
 #include "app/CommandLine.h"
 #include "app/CorvintaApp.h"
+#include "app/OfflineRender.h"
 #include "platform/StderrUserMessages.h"
 
 #include <csignal>
@@ -53,5 +54,10 @@ int main(int argc, char** argv)
     CCorvintaApp app(options, messages);
     if (const int code = app.Start(); code != 0)
         return code;
+    if (app.Rendering()) {
+        const int code = RenderOffline(app, options.renderMidi, options.renderWav);
+        app.Close();
+        return code;
+    }
     return RunHeadless(app);
 }
