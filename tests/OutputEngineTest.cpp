@@ -119,6 +119,23 @@ TEST_F(Engine, ExitWithPendingRequestsEndsWithoutHandlingThem)
     EXPECT_EQ(seen.Count(), 0u);
 }
 
+TEST_F(Engine, AWorkerThatNeverStopsDelaysClosingOnlyByThePolls)
+{
+    static std::atomic<bool> release{false};
+    release = false;
+    engine->SetHandler(RequestType::KeyNote, [](OutputEngine&, const OutputRequest&) {
+        while (!release)
+            std::this_thread::sleep_for(1ms);
+    });
+    ASSERT_TRUE(engine->StartWorker());
+    engine->Push(RequestType::KeyNote, 0, 60, 1);
+    std::this_thread::sleep_for(20ms); // the worker is now inside the handler
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(engine->StopWorker(5, 10));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    release = true; // the fixture's stop then finds it stopped
+}
+
 TEST_F(Engine, ExitBeforeAnyRequest)
 {
     ASSERT_TRUE(engine->StartWorker());
