@@ -26,6 +26,9 @@ bool IsPipeRank(int rank)
 
 int Spacing(int rank) { return IsPipeRank(rank) ? kPipeSampleSpacing : kStruckSampleSpacing; }
 
+// Controller 1, linear, unipolar, rising: the modulator source of the wheel.
+constexpr uint16_t kModulationWheel = 0x0081;
+
 int TimeCents(double seconds) { return int(std::lround(1200.0 * std::log2(seconds))); }
 int AbsoluteCents(double hz) { return int(std::lround(1200.0 * std::log2(hz / 8.176))); }
 
@@ -111,7 +114,7 @@ private:
             Zone global;
             global.Set(Gen::AttackVolEnv, TimeCents(v.attack))
                 .Set(Gen::ReleaseVolEnv, TimeCents(v.release))
-                .Set(Gen::InitialAttenuation, v.attenuationCb)
+                .Set(Gen::InitialAttenuation, kHeadroomCb + v.attenuationCb)
                 .Set(Gen::FreqModLfo, AbsoluteCents(v.tremHz))
                 .Set(Gen::FreqVibLfo, AbsoluteCents(v.tremHz));
             if (v.fineTuneCents)
@@ -122,7 +125,10 @@ private:
                 // The modulation wheel (the console's other tremulant method)
                 // brings in the same pulse: pitch through the standard wheel
                 // vibrato, level through this modulator.
-                global.modulators.push_back({0x0081, Gen::ModLfoToVolume, int16_t(v.tremCb)});
+                // Scaled so that the rank's modulation depth gives the level
+                // pulse of its tremmed patch.
+                const int wheel = std::max(1, kRanks[v.rank].modulationDepth);
+                global.modulators.push_back({kModulationWheel, Gen::ModLfoToVolume, int16_t(v.tremCb * 127 / wheel)});
             }
             std::vector<Zone> zones{global};
             for (Zone& z : KeyZones(set, sf2::LoopContinuously, kPipeSampleSpacing))
@@ -143,7 +149,7 @@ private:
             set.ids.push_back(m_font.AddSample(ToSample(Truncated(v.name, " " + std::to_string(note)), tone, note)));
         }
         Zone global;
-        global.Set(Gen::ReleaseVolEnv, TimeCents(v.release)).Set(Gen::InitialAttenuation, v.attenuationCb);
+        global.Set(Gen::ReleaseVolEnv, TimeCents(v.release)).Set(Gen::InitialAttenuation, kHeadroomCb + v.attenuationCb);
         std::vector<Zone> zones{global};
         const auto mode = v.repeatHz > 0 ? sf2::LoopContinuously : sf2::NoLoop;
         for (Zone& z : KeyZones(set, mode, kStruckSampleSpacing))
@@ -160,7 +166,7 @@ private:
             Zone z;
             z.Range(sound.note, sound.note)
                 .Set(Gen::ReleaseVolEnv, TimeCents(sound.release))
-                .Set(Gen::InitialAttenuation, 60)
+                .Set(Gen::InitialAttenuation, kHeadroomCb - 100)
                 .Set(Gen::SampleModes, sound.tone.loopEnd > sound.tone.loopStart ? sf2::LoopContinuously : sf2::NoLoop)
                 .Set(Gen::SampleId, id);
             zones.push_back(z);

@@ -273,8 +273,11 @@ std::map<int, Recipe> Recipes()
                  return Looped(s, 0.15);
              }, 0.3};
     r[kPistonClickNote] = {"Piston Click", [](Kit& k) {
-                               Signal s(Points(0.04), 0.f);
-                               k.Click(s, 3000, 2, 1.0);
+                               // The action's short wooden clack.
+                               Signal s(Points(0.06), 0.f);
+                               k.Sweep(s, 2200, 2200, 1, 0.03, 1.0);
+                               k.Sweep(s, 3400, 3400, 1, 0.02, 0.5);
+                               k.Click(s, 3000, 2, 0.5);
                                return OneShot(s);
                            }, 0.02};
     return r;
