@@ -1,7 +1,6 @@
 #include "tools/soundfont/Sf2Writer.h"
 
 #include <algorithm>
-#include <cstring>
 #include <fstream>
 #include <stdexcept>
 
@@ -25,7 +24,11 @@ public:
         U16(uint16_t(v));
         U16(uint16_t(v >> 16));
     }
-    void Tag(const char (&id)[5]) { bytes.insert(bytes.end(), id, id + 4); }
+    void Tag(const char (&id)[5])
+    {
+        for (int i = 0; i < 4; ++i)
+            U8(uint8_t(id[i]));
+    }
     void Name(std::string_view name, size_t width)
     {
         for (size_t i = 0; i < width; ++i)
@@ -119,7 +122,7 @@ int CSf2Writer::AddInstrument(std::string_view name, std::vector<Zone> zones)
 void CSf2Writer::AddPreset(std::string_view name, int bank, int program, int instrument, Zone presetZone)
 {
     presetZone.Set(Instrument, instrument);
-    m_presets.push_back({std::string(name), bank, program, instrument, std::move(presetZone)});
+    m_presets.push_back({std::string(name), bank, program, std::move(presetZone)});
 }
 
 std::vector<uint8_t> CSf2Writer::Build() const

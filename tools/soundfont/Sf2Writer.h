@@ -33,7 +33,6 @@ enum Gen : uint16_t {
     SampleId = 53,
     SampleModes = 54,
     ScaleTuning = 56,
-    ExclusiveClass = 57,
     OverridingRootKey = 58,
 };
 
@@ -91,7 +90,7 @@ private:
     };
     struct PresetRec {
         std::string name;
-        int bank, program, instrument;
+        int bank, program;
         Zone zone;
     };
 

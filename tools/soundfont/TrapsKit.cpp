@@ -158,7 +158,6 @@ struct Recipe {
     std::string_view name;
     Maker make;
     double release;
-    int exclusiveClass = 0;
 };
 
 std::map<int, Recipe> Recipes()
@@ -305,7 +304,7 @@ std::vector<TrapSound> BuildTrapsKit(std::mt19937& random)
         auto it = recipes.find(note);
         if (it == recipes.end())
             throw std::logic_error("the Traps rank has no sound for note " + std::to_string(note));
-        sounds.push_back({note, it->second.name, it->second.make(kit), it->second.release, it->second.exclusiveClass});
+        sounds.push_back({note, it->second.name, it->second.make(kit), it->second.release});
     }
     return sounds;
 }

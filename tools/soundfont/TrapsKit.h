@@ -16,7 +16,6 @@ struct TrapSound {
     std::string_view name;
     Tone tone;       // loops for effects that sound while held
     double release;  // seconds
-    int exclusiveClass;
 };
 
 // The note the console sounds for a piston or cancel press (its default).
