@@ -16,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <map>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -189,6 +191,60 @@ TEST(CorvintaSoundFont, LoopedSustainsDoNotClick)
             EXPECT_LT(ratio, 1.5) << kRanks[v.rank].name << " note " << note;
         }
     }
+}
+
+// The first eight harmonics of a rank's steady tone at middle C, relative
+// to the strongest.
+std::array<double, 8> Harmonics(int rank)
+{
+    CFluidRender synth(kFont);
+    const int note = 60;
+    const std::vector<float> steady = Slice(Play(synth, {rank, 1}, note, 0.8).Mono(), 0.3, 0.5);
+    std::array<double, 8> h{};
+    for (int n = 1; n <= 8; ++n)
+        h[n - 1] = Magnitude(steady, n * NoteFrequency(note));
+    const double top = *std::max_element(h.begin(), h.end());
+    for (double& v : h)
+        v /= top;
+    return h;
+}
+
+// Where the tone's weight lies among its harmonics: 1 for a pure fundamental.
+double Brightness(const std::array<double, 8>& h)
+{
+    double sum = 0, weighted = 0;
+    for (int n = 1; n <= 8; ++n) {
+        sum += h[n - 1] * h[n - 1];
+        weighted += n * h[n - 1] * h[n - 1];
+    }
+    return weighted / sum;
+}
+
+TEST(CorvintaSoundFont, EachRankHasTheToneOfItsName)
+{
+    std::map<int, std::array<double, 8>> h;
+    for (const PipeVoicing& v : kPipeVoicings)
+        h[v.rank] = Harmonics(v.rank);
+    const int flute = 0, diapason = 1, tuba = 2, viol = 3, vox = 5, tibia = 6, clarinet = 7, oboe = 8, horn = 10;
+
+    // Tibia: nearly pure, its little colour a third harmonic.
+    EXPECT_GT(h[tibia][0], 0.99);
+    EXPECT_LT(h[tibia][1], 0.05);
+    EXPECT_GT(h[tibia][2], h[tibia][1]);
+    EXPECT_LT(h[tibia][2], 0.2);
+    // Clarinet: odd harmonics, the even ones all but missing.
+    EXPECT_LT(h[clarinet][1] + h[clarinet][3] + h[clarinet][5], 0.15 * (h[clarinet][2] + h[clarinet][4] + h[clarinet][6]));
+    // Thin reeds: the fundamental is not their strongest partial.
+    for (int r : {oboe, horn, tuba})
+        EXPECT_LT(h[r][0], 0.8) << kRanks[r].name;
+    // Tibia, Flute and Diapason from the darkest up; the reeds and the string
+    // all brighter than the Diapason.
+    EXPECT_LT(Brightness(h[tibia]), Brightness(h[flute]));
+    EXPECT_LT(Brightness(h[flute]), Brightness(h[diapason]));
+    for (int r : {vox, tuba, viol, oboe})
+        EXPECT_GT(Brightness(h[r]), Brightness(h[diapason])) << kRanks[r].name;
+    for (auto& [rank, harmonics] : h)
+        std::printf("%-20s brightness %.2f\n", std::string(kRanks[rank].name).c_str(), Brightness(harmonics));
 }
 
 TEST(CorvintaSoundFont, CelesteBeatsAgainstTheViol)
