@@ -141,6 +141,7 @@ TEST(CorvintaSoundFont, PitchedPresetsAreInTuneAtTheirSampleNotes)
         if (p.patch == 2 && IsTremmed(p.rank))
             continue; // its pitch moves by design; see the tremulant test
         const bool struck = p.rank >= 11;
+        double worstHere = 0;
         for (int note : SampleNotes(p.rank)) {
             const double expected = NoteFrequency(note);
             const Stereo out = Play(synth, p, note, struck ? 0.45 : 0.6);
@@ -149,6 +150,7 @@ TEST(CorvintaSoundFont, PitchedPresetsAreInTuneAtTheirSampleNotes)
             const double measured = PeakFrequency(steady, expected);
             const double error = Cents(measured, expected);
             worst = std::max(worst, std::abs(error));
+            worstHere = std::max(worstHere, std::abs(error));
             EXPECT_LT(std::abs(error), 5.0) << Describe(p) << " note " << note << ": " << measured << " Hz";
             // The right octave: nothing below the note. (A reiterating stroke
             // repeats every few cycles, which puts lines below it.)
@@ -157,6 +159,8 @@ TEST(CorvintaSoundFont, PitchedPresetsAreInTuneAtTheirSampleNotes)
                     << Describe(p) << " note " << note;
             }
         }
+        std::printf("%-20s patch %d: %zu sample notes, worst %.3f cents\n", std::string(kRanks[p.rank].name).c_str(),
+                    p.patch, SampleNotes(p.rank).size(), worstHere);
     }
     std::printf("worst tuning error %.3f cents\n", worst);
 }

@@ -32,6 +32,26 @@ void AddPartial(std::vector<float>& out, size_t from, size_t count, double frequ
     }
 }
 
+// A partial whose level drifts a little, as wind and pipe never hold quite
+// still; the drift repeats `cycles` times over the loop so that the loop
+// still closes on itself.
+void AddLivelyPartial(std::vector<float>& out, double frequency, double amplitude, double phase, uint32_t loopLength,
+                      int cycles, double drift, double driftPhase)
+{
+    const std::complex<double> step = std::polar(1.0, kTwoPi * frequency / kSampleRate);
+    const std::complex<double> driftStep = std::polar(1.0, kTwoPi * cycles / loopLength);
+    std::complex<double> z = std::polar(1.0, phase), w = std::polar(1.0, driftPhase);
+    for (size_t i = 0; i < out.size(); ++i) {
+        out[i] += float(amplitude * (1.0 + drift * w.imag()) * z.imag());
+        z *= step;
+        w *= driftStep;
+        if ((i & 1023) == 0) {
+            z /= std::abs(z);
+            w /= std::abs(w);
+        }
+    }
+}
+
 double FormantGain(const PipeVoicing& v, double frequency)
 {
     if (v.formantHz <= 0)
@@ -84,11 +104,13 @@ Tone PipeTone(const PipeVoicing& v, int note, double highestShift, std::mt19937&
     tone.loopEnd = onset + loop.length;
     tone.data.assign(tone.loopEnd + kLoopGuard, 0.f);
     std::uniform_real_distribution<double> phase(0, kTwoPi);
+    std::uniform_int_distribution<int> driftCycles(1, 3);
     const double limit = Limit(highestShift);
     for (int n = 1; n <= v.highestPartial && n * f < limit; ++n) {
         const double a = PartialAmplitude(v, n) * FormantGain(v, n * f);
         if (a > 0)
-            AddPartial(tone.data, 0, tone.data.size(), n * f, a, phase(random));
+            AddLivelyPartial(tone.data, n * f, a, phase(random), loop.length, driftCycles(random), n == 1 ? 0.01 : 0.04,
+                             phase(random));
     }
     // The chiff: a short breath of noise as the pipe speaks, gone before the loop.
     if (v.chiff > 0) {
