@@ -3,8 +3,6 @@
 #include "organ/Console.h"
 #include "organ/OrganSpec.h"
 
-#include <chrono>
-#include <thread>
 
 namespace corvinta {
 
@@ -12,45 +10,81 @@ namespace {
 void IgnoreRequest(OutputEngine&, const OutputRequest&) {}
 } // namespace
 
-OutputEngine::OutputEngine(CConsole& console) : console_(console)
+OutputEngine::OutputEngine(CConsole& console, EngineParts parts)
+    : console_(console), midi_(parts.midi), observer_(parts.observer)
 {
-    handlers_.fill(&IgnoreRequest);
+    FillHandlerTable();
     minimumExpression_ = {0, 0};
 
+    // Every coupling record the matrix can ever hold exists from the start,
+    // so drawing a coupler allocates nothing on the worker: one per stop tab,
+    // then one unison record per division.
     divisionCount_ = console_.DivisionCount();
     const auto n = static_cast<size_t>(divisionCount_);
+    for (int i = 0; i < kStopCount + divisionCount_; ++i)
+        couplerPool_.push_back(std::make_unique<Coupler>());
     couplerMatrix_.resize(n * n);
+    for (auto& list : couplerMatrix_)
+        list.reserve(static_cast<size_t>(kStopCount) + 1);
     for (int d = 0; d < divisionCount_; ++d) {
-        auto unison = std::make_unique<Coupler>();
+        Coupler* unison = couplerPool_[static_cast<size_t>(kStopCount + d)].get();
         unison->stop = console_.Division(d).unisonOffStop;
         unison->transposition = 0;
-        Couplers(d, d).push_back(std::move(unison));
+        Couplers(d, d).push_back(unison);
     }
     activeStops_.resize(n);
     heldKeys_.resize(n);
+    for (int d = 0; d < divisionCount_; ++d) {
+        activeStops_[static_cast<size_t>(d)].reserve(static_cast<size_t>(console_.Division(d).stopCount));
+        heldKeys_[static_cast<size_t>(d)].reserve(128);
+    }
 
     for (int r = 0; r < kRankSettingsCount; ++r) {
         auto rank = std::make_unique<CRank>();
-        rank->name = std::string(kRanks[static_cast<size_t>(r)].name);
-        rank->chamber = kRanks[static_cast<size_t>(r)].chamber;
+        const RankSpec& spec = kRanks[static_cast<size_t>(r)];
+        rank->name = std::string(spec.name);
+        rank->chamber = spec.chamber < 0 ? kChamberNone : static_cast<uint8_t>(spec.chamber);
         if (rank->name == "Traps")
             trapsRank_ = r;
         ranks_.push_back(std::move(rank));
     }
+
+    if (parts.startSynth) {
+        synth_ = std::make_unique<FluidSynthHost>(console_, parts.synth);
+        synthFailed_ = !synth_->StartSynth();
+    }
+    OpenOutputsLocal();
+    SetupRankVoicesLocal();
 }
 
 OutputEngine::~OutputEngine()
 {
     // The owner stops the worker first; this only guards against a forgotten stop.
-    if (worker_.Running()) {
-        RequestExit();
-        worker_.Join();
-    }
+    queue_.Stop(0, 0);
     recording_ = false;
+    synth_.reset();
     couplerMatrix_.clear();
+    couplerPool_.clear();
     activeStops_.clear();
     heldKeys_.clear();
+    CloseOutputsLocal();
     ranks_.clear();
+}
+
+void OutputEngine::FillHandlerTable()
+{
+    handlers_.fill(&IgnoreRequest);
+    auto set = [this](RequestType t, Handler h) { handlers_[static_cast<size_t>(t)] = h; };
+    set(RequestType::KeyNote, &KeyHandler);
+    set(RequestType::RankStop, &StopHandler);
+    set(RequestType::FixedNoteStop, &StopHandler);
+    set(RequestType::PatchSwitchStop, &StopHandler);
+    set(RequestType::CouplerStop, &CouplerHandler);
+    set(RequestType::QuietCouplerStop, &CouplerHandler);
+    set(RequestType::Tremulant, &TremulantHandler);
+    set(RequestType::EffectStop, &EffectStopHandler);
+    set(RequestType::Expression, &ExpressionHandler);
+    set(RequestType::RankNote, &RankNoteHandler);
 }
 
 void OutputEngine::Push(RequestType type, int32_t a, int32_t b, uint8_t c)
@@ -60,78 +94,36 @@ void OutputEngine::Push(RequestType type, int32_t a, int32_t b, uint8_t c)
 
 bool OutputEngine::TryPush(const OutputRequest& request)
 {
-    if (!ring_.TryPush(request)) {
-        dropped_.fetch_add(1, std::memory_order_relaxed);
-        return false;
-    }
-    pending_.fetch_add(1);
-    msgEvent_.Set();
-    return true;
+    return queue_.TryPush(request);
 }
 
 bool OutputEngine::StartWorker()
 {
-    return worker_.Start([this] { OutputWorker(); });
+    return queue_.Start([this](const OutputRequest& r) { Handle(r); });
 }
 
 void OutputEngine::RequestExit()
 {
-    exitEvent_.Set();
+    queue_.RequestExit();
 }
 
 bool OutputEngine::StopWorker(int maxPolls, int pollMs)
 {
-    RequestExit();
-    if (!worker_.Running())
-        return true;
-    for (int poll = 0; poll < maxPolls && !Stopped(); ++poll)
-        std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
-    if (!Stopped())
-        return false;
-    worker_.Join();
-    return true;
+    return queue_.Stop(maxPolls, pollMs);
 }
 
 void OutputEngine::SetHold(bool hold)
 {
-    events_.Update([&] { hold_.store(hold); });
+    queue_.SetHeld(hold);
 }
 
-void OutputEngine::WakeIfPending()
+void OutputEngine::Handle(const OutputRequest& request)
 {
-    // A push may land between the count reaching 0 and the reset; it found
-    // the event still set and did not set it again, so look once more.
-    if (pending_.load() > 0)
-        msgEvent_.Set();
-}
-
-void OutputEngine::OutputWorker()
-{
-    for (;;) {
-        bool exit = false;
-        events_.WaitUntil([&] {
-            exit = exitEvent_.IsSet();
-            return exit || (msgEvent_.IsSet() && !hold_.load());
-        });
-        if (exit)
-            break;
-        passes_.fetch_add(1, std::memory_order_relaxed);
-
-        OutputRequest request;
-        if (!ring_.TryPop(request)) {
-            // A producer has claimed the next cell but not yet filled it.
-            std::this_thread::yield();
-            continue;
-        }
-        if (pending_.fetch_sub(1) == 1) {
-            msgEvent_.Reset();
-            WakeIfPending();
-        }
-        const auto type = static_cast<size_t>(request.type);
-        if (type < handlers_.size())
-            handlers_[type](*this, request);
-    }
-    stopped_.store(true);
+    const auto type = static_cast<size_t>(request.type);
+    if (type >= handlers_.size())
+        return;
+    std::lock_guard lock(handlerMutex_);
+    handlers_[type](*this, request);
 }
 
 } // namespace corvinta

@@ -3,28 +3,38 @@
 // Producers describe console events as OutputRequests; one worker thread
 // takes them in order and hands each to the handler for its type.
 
+#include "engine/MessageSink.h"
 #include "engine/Rank.h"
-#include "engine/RequestRing.h"
 #include "organ/Coupler.h"
 #include "organ/OutputRequest.h"
-#include "platform/Event.h"
-#include "platform/Thread.h"
+#include "platform/MidiSystem.h"
+#include "platform/WorkQueue.h"
+#include "synth/FluidSynthHost.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace corvinta {
 
 class CConsole;
 
+// What the engine is built with besides the console.
+struct EngineParts {
+    IMidiSystem* midi = nullptr;           // MIDI output devices; null for none
+    SynthOptions synth;                    // FluidSynth's audio driver
+    bool startSynth = true;                // false: no FluidSynth at all (device-only tests)
+    IRankSendObserver* observer = nullptr; // sees every rank message (the MIDI log)
+};
+
 class OutputEngine final : public IOutputQueue {
 public:
     using Handler = void (*)(OutputEngine&, const OutputRequest&);
 
-    explicit OutputEngine(CConsole& console);
+    explicit OutputEngine(CConsole& console, EngineParts parts = {});
     ~OutputEngine() override;
     OutputEngine(const OutputEngine&) = delete;
     OutputEngine& operator=(const OutputEngine&) = delete;
@@ -39,21 +49,21 @@ public:
     bool StartWorker();
     // Signals the exit event; the worker sets the stopped flag and ends.
     void RequestExit();
-    bool Stopped() const { return stopped_.load(); }
+    bool Stopped() const { return queue_.Stopped(); }
     // Signals exit and polls the stopped flag every pollMs, at most maxPolls
     // times. True when the worker stopped in time or never ran.
     bool StopWorker(int maxPolls = 300, int pollMs = 100);
 
     // While held the worker leaves requests queued; it waits, it does not spin.
-    void SetHold(bool hold);
-    bool Held() const { return hold_.load(); }
+    void SetHold(bool hold) override;
+    bool Held() const { return queue_.Held(); }
 
     // Requests refused because the ring was full.
-    uint64_t DroppedRequests() const { return dropped_.load(std::memory_order_relaxed); }
+    uint64_t DroppedRequests() const { return queue_.Dropped(); }
 
     // How many requests the worker has taken and how often it woke; for tests
     // and diagnostics.
-    uint64_t WorkerPasses() const { return passes_.load(std::memory_order_relaxed); }
+    uint64_t WorkerPasses() const { return queue_.Passes(); }
 
     // Replaces the handler for one request type.
     void SetHandler(RequestType type, Handler handler) { handlers_[static_cast<size_t>(type)] = handler; }
@@ -62,8 +72,9 @@ public:
     CConsole& Console() { return console_; }
     int DivisionCount() const { return divisionCount_; }
 
-    // Couplings of source onto target (only the worker touches these).
-    std::vector<std::unique_ptr<Coupler>>& Couplers(int source, int target)
+    // Couplings that let keys of source play the stops of target (only the
+    // worker touches these).
+    std::vector<Coupler*>& Couplers(int source, int target)
     {
         return couplerMatrix_[static_cast<size_t>(source * divisionCount_ + target)];
     }
@@ -79,32 +90,75 @@ public:
 
     bool Recording() const { return recording_.load(); }
 
-private:
-    void OutputWorker();
-    void WakeIfPending();
+    // Rank voicing, on the worker unless said otherwise.
+    void RankSend(int rank, uint32_t message);
+    void RankNoteCounted(int rank, int note, uint8_t velocity);
+    void RetriggerRank(int rank);
+    // Device management: construction, panic, input hold and settings; the
+    // console holds the worker around them where it suspends input.
+    void OpenOutputs();
+    void CloseOutputs();
+    void AllNotesOff() override;
+    void SetupRankVoices();
+    void ReportOutputError(const std::string& error, int deviceId);
 
-    // The ring and the pending count are shared by producers and the worker.
-    RequestRing ring_;
-    std::atomic<int> pending_{0};
-    std::atomic<uint64_t> dropped_{0};
-    std::atomic<uint64_t> passes_{0};
+    // The recorder receives console messages while recording is on.
+    void SetRecorder(IRecorderSink* recorder) { recorder_.store(recorder); }
+    void SetRecording(bool on) { recording_.store(on); }
+
+    FluidSynthHost* Synth() { return synth_.get(); }
+    bool SynthFailed() const { return synthFailed_; }
+    int OpenOutputCount() const { return static_cast<int>(outputs_.size()); }
+
+    // The request handlers, one per request type.
+    static void KeyHandler(OutputEngine&, const OutputRequest&);
+    static void StopHandler(OutputEngine&, const OutputRequest&);
+    static void CouplerHandler(OutputEngine&, const OutputRequest&);
+    static void TremulantHandler(OutputEngine&, const OutputRequest&);
+    static void EffectStopHandler(OutputEngine&, const OutputRequest&);
+    static void ExpressionHandler(OutputEngine&, const OutputRequest&);
+    static void RankNoteHandler(OutputEngine&, const OutputRequest&);
+
+    // The division whose output channel carries a division's console messages.
+    static constexpr uint8_t kDivisionOutputChannel[6] = {0, 10, 1, 11, 2, 12};
+
+private:
+    void Handle(const OutputRequest& request);
+    void FillHandlerTable();
+    // The same operations without taking the handler lock (FluidSynth's _LOCAL idiom).
+    void OpenOutputsLocal();
+    void CloseOutputsLocal();
+    void AllNotesOffLocal();
+    void SetupRankVoicesLocal();
+    void EchoConsoleMessage(uint32_t message);
+    void SendToMerged(uint32_t message);
+    template <class Sound>
+    void ForEachPipe(int source, const Coupler& coupler, int stopDivision, int stopIndex, int key, Sound sound);
+
+    // The ring of 256 requests and the output worker that empties it.
+    WorkQueue<OutputRequest, 256> queue_;
 
     std::array<Handler, kRequestTypeCount> handlers_{};
+    // Held by the worker while a handler runs, and by the few operations that
+    // touch organ-output state from other threads (panic, settings).
+    std::mutex handlerMutex_;
     int divisionCount_ = 0;
 
     // Organ-output state: only the worker's handlers touch it.
-    std::vector<std::vector<std::unique_ptr<Coupler>>> couplerMatrix_;
+    std::vector<std::unique_ptr<Coupler>> couplerPool_; // every record the matrix can hold
+    std::vector<std::vector<Coupler*>> couplerMatrix_;
     std::vector<std::vector<uint32_t>> activeStops_;
     std::vector<std::vector<uint16_t>> heldKeys_;
 
-    EventGroup events_;
-    Event msgEvent_{events_};  // "RMsgEvent": a request is pending
-    Event exitEvent_{events_}; // "RExitEvent"
-
     CConsole& console_;
-    Thread worker_;
-    std::atomic<bool> hold_{false};    // written by the console, read by the worker
-    std::atomic<bool> stopped_{false}; // written by the worker, read by the owner
+
+    IMidiSystem* midi_;
+    std::vector<std::unique_ptr<IMidiOutputPort>> outputs_;
+    std::vector<int> outputDevice_; // device id of each open output
+    std::unique_ptr<FluidSynthHost> synth_;
+    bool synthFailed_ = false;
+    IRankSendObserver* observer_;
+    std::atomic<IRecorderSink*> recorder_{nullptr};
 
     std::vector<std::unique_ptr<CRank>> ranks_;
     int trapsRank_ = 0;

@@ -5,7 +5,9 @@
 
 #include "organ/AuxControl.h"
 #include "organ/ConsoleDisplay.h"
+#include "organ/ControlAssignments.h"
 #include "organ/Division.h"
+#include "organ/FastStop.h"
 #include "organ/ItemSet.h"
 #include "organ/MidiInDevice.h"
 #include "organ/OutputRequest.h"
@@ -15,8 +17,13 @@
 #include "platform/UserMessages.h"
 
 #include <array>
+#include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <string>
 #include <vector>
 
 namespace corvinta {
@@ -34,10 +41,13 @@ struct ConsoleBuildSteps {
     std::function<bool(CConsole&)> loadCombinations;
 };
 
-class CConsole {
+// The two-state console buttons.
+enum class LatchButton { Map = 0, Set = 1, Mem = 2 };
+
+class CConsole : public IFastStop {
 public:
     CConsole(IUserMessages& messages, double scale = 1.0);
-    ~CConsole();
+    ~CConsole() override;
     CConsole(const CConsole&) = delete;
     CConsole& operator=(const CConsole&) = delete;
 
@@ -87,7 +97,69 @@ public:
     uint8_t memSelectionLevel = 0; // memory level of the MEM button selection
     bool useDefaultAssignments = true;
 
+    // MIDI control assignments; they start as the defaults.
+    ControlAssignments assignments = DefaultControlAssignments();
+
+    // MIDI devices as the configuration refers to them and as the system has them.
+    std::map<int, std::string> fileInputDevices;   // the configuration's "input-devices": file id -> name
+    std::vector<std::string> inputDevicesPresent;  // system input devices; index = device id
+    std::vector<uint16_t> inputDevicesInUse;       // active input device ids, in the order found
+    std::vector<std::string> outputDevicesPresent; // external output devices; index = device id
+
+    // Event processing. The MIDI input worker calls ProcessEvent for every
+    // queued event; the controls call the IFastStop operations on the UI
+    // thread. Both take the console lock, so a piston pressed on screen and a
+    // stop change arriving by MIDI never interleave inside one update.
+    void ProcessEvent(uint32_t source, uint32_t message);
+    void OnCommand(int command, int argument) override;
+    void PlayKey(int division, int note, bool on, bool useSecondTouch) override;
+    void RestoreFocus() override;
+    // A momentary tab (an effect or toe stud) pressed or let go with the mouse or keys.
+    void EffectTab(int item, bool pressed);
+    // Stops every input and silences the organ, then starts again.
+    void Panic();
+
+    // Routing of (device, channel) to divisions; rebuilt when devices or
+    // division settings change.
+    void RebuildRouting();
+    const std::vector<uint8_t>* RoutesFor(uint32_t sourceKey) const;
+    // Fills the control bytes of stops and tremulants from the assignments in force.
+    void FillControlBytes();
+
+    void SetInputControl(IInputControl* inputs) { inputs_ = inputs; }
+
+    // MAP, SET and MEM; their controls change them through OnCommand.
+    bool Latched(LatchButton b) const { return latched_[static_cast<size_t>(b)]; }
+    int CrescendoStage() const { return crescendoStage_; }
+    uint8_t PreviousMemLevel() const { return previousMemLevel_; }
+    // The traps rank that sounds the piston note.
+    static constexpr int kTrapsRank = 9;
+
 private:
+    // Bodies that run with the console lock held.
+    void ProcessEventLocked(uint32_t source, uint32_t message);
+    void OnCommandLocked(int command, int argument);
+    void SetLatched(LatchButton b, bool on);
+    void ControllerItem(uint32_t itemCode);
+    void ContinuousControl(int index, uint8_t value);
+    void ProgramItem(uint32_t itemCode);
+    void SetStop(int division, int index, bool drawn, bool updateButton);
+    void SetTremulant(int tremulant, bool on, bool updateTab);
+    void StopTab(int item, bool state);
+    void RecordRegistration();
+    void FirePiston(int command);
+    void ApplyRegistration(const ItemSet& next);
+    void CancelDivision(int division);
+    void CancelTremulants();
+    void GeneralCancel();
+    void Restore();
+    void Swell(int shoe, uint8_t value);
+    void SetCrescendo(int value);
+    void ReapplyCrescendo();
+    void SelectMemoryLevel(int level);
+    void PistonSound();
+    void PanicLocked();
+
     void BuildDivisions();
     void BuildTremulants();
     void AssignDefaultControls();
@@ -106,6 +178,14 @@ private:
     std::vector<std::unique_ptr<CTrem>> trems_;
     std::vector<std::unique_ptr<CPiston>> pistons_;
     std::vector<std::unique_ptr<CMidiInDevice>> midiInDevices_;
+
+    std::mutex stateMutex_; // the console lock
+    IInputControl* inputs_ = nullptr;
+    std::unordered_map<uint32_t, std::vector<uint8_t>> routing_;
+    std::array<std::atomic<bool>, 3> latched_{}; // MAP, SET, MEM; read by the window
+    int crescendoStage_ = 0;         // 0..23
+    ItemSet crescendoSet_;
+    uint8_t previousMemLevel_ = 0;
 };
 
 } // namespace corvinta

@@ -35,6 +35,10 @@ class IOutputQueue {
 public:
     virtual ~IOutputQueue() = default;
     virtual void Push(RequestType type, int32_t a, int32_t b, uint8_t c) = 0;
+    // Silences every rank and forgets held keys (the panic).
+    virtual void AllNotesOff() {}
+    // While held, requests wait in the queue.
+    virtual void SetHold(bool) {}
 };
 
 } // namespace corvinta

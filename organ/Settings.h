@@ -73,6 +73,11 @@ struct ConsoleSettings {
     bool useCrescendo = false;
     int32_t pizzicatoLength = 100;
     bool enableMidiPanic = false;
+    // The merged output (rank settings entry 17) receives a copy of everything.
+    bool mergedOutEnabled = false;
+    // Keys go to the merged output on their division's fixed channel when set,
+    // on the division's input channel otherwise.
+    bool mergedOutChannelMode = false;
 };
 
 // Calibration of a shoe or the crescendo pedal: the raw controller values

@@ -18,6 +18,11 @@ public:
         std::lock_guard lock(mutex_);
         pushed_.push_back({type, a, b, c});
     }
+    void AllNotesOff() override { ++allNotesOff; }
+    void SetHold(bool hold) override { holds.push_back(hold); }
+    int allNotesOff = 0;
+    std::vector<bool> holds;
+
     std::vector<OutputRequest> Take()
     {
         std::lock_guard lock(mutex_);
@@ -33,8 +38,16 @@ struct RecordingDisplay final : IConsoleDisplay {
     struct Key { int division, key; bool pressed; };
     std::vector<Key> keys;
     std::vector<std::pair<int, bool>> tabs;
+    std::vector<std::pair<int, bool>> pressedTabs;
+    std::vector<int> levels;
+    std::vector<std::pair<int, int>> shoes;
+    int cleared = 0;
     void KeyChanged(int division, int key, bool pressed) override { keys.push_back({division, key, pressed}); }
     void SetTabChecked(int item, bool checked) override { tabs.emplace_back(item, checked); }
+    void SetTabPressed(int item, bool pressed) override { pressedTabs.emplace_back(item, pressed); }
+    void MemoryLevelChanged(int level) override { levels.push_back(level); }
+    void ShoeMoved(int shoe, int value) override { shoes.emplace_back(shoe, value); }
+    void KeyboardsCleared() override { ++cleared; }
 };
 
 } // namespace corvinta::test

@@ -19,6 +19,8 @@ struct Case {
     std::function<bool(const OrganSettings&)> healed;
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.what; }
+
 class Validation : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Validation, ResetsOnlyTheBadValue)

@@ -1,12 +1,10 @@
 #pragma once
-// The ring of output requests: many producers (the MIDI input worker, the UI
-// thread), one consumer (the output worker). Lock-free: each cell carries a
-// sequence number, so a producer claims a cell with one compare-and-swap and
-// publishes it with one store, and the consumer never sees a half-written
-// request. Holds 256 requests; a push into a full ring is refused, never
-// blocks, and never overwrites a request still waiting.
-
-#include "organ/OutputRequest.h"
+// A fixed ring for many producers and one consumer, as both workers use it:
+// MIDI callbacks, the file player and the UI thread push; one worker pops.
+// Lock-free: each cell carries a sequence number, so a producer claims a
+// cell with one compare-and-swap and publishes it with one store, and the
+// consumer never sees a half-written entry. A push into a full ring is
+// refused; it never blocks and never overwrites an entry still waiting.
 
 #include <array>
 #include <atomic>
@@ -15,20 +13,21 @@
 
 namespace corvinta {
 
-class RequestRing {
+template <class T, size_t Capacity>
+class MpscRing {
 public:
-    static constexpr size_t kCapacity = 256;
+    static constexpr size_t kCapacity = Capacity;
 
-    RequestRing()
+    MpscRing()
     {
         for (size_t i = 0; i < kCapacity; ++i)
             cells_[i].sequence.store(i, std::memory_order_relaxed);
     }
-    RequestRing(const RequestRing&) = delete;
-    RequestRing& operator=(const RequestRing&) = delete;
+    MpscRing(const MpscRing&) = delete;
+    MpscRing& operator=(const MpscRing&) = delete;
 
     // Safe from any thread.
-    bool TryPush(const OutputRequest& request)
+    bool TryPush(const T& entry)
     {
         size_t pos = writePos_.load(std::memory_order_relaxed);
         Cell* cell;
@@ -45,19 +44,19 @@ public:
                 pos = writePos_.load(std::memory_order_relaxed);
             }
         }
-        cell->request = request;
+        cell->entry = entry;
         cell->sequence.store(pos + 1, std::memory_order_release);
         return true;
     }
 
     // Only from the consumer. False when nothing is published at the read position.
-    bool TryPop(OutputRequest& out)
+    bool TryPop(T& out)
     {
         Cell& cell = cells_[readPos_ & kMask];
         const size_t seq = cell.sequence.load(std::memory_order_acquire);
         if (seq != readPos_ + 1)
             return false;
-        out = cell.request;
+        out = cell.entry;
         cell.sequence.store(readPos_ + kCapacity, std::memory_order_release);
         ++readPos_;
         return true;
@@ -69,7 +68,7 @@ private:
 
     struct Cell {
         std::atomic<size_t> sequence{0};
-        OutputRequest request;
+        T entry;
     };
 
     std::array<Cell, kCapacity> cells_;

@@ -1,0 +1,67 @@
+#pragma once
+// The MIDI input devices and the input queue: the platform's callbacks and
+// the MIDI file player push short messages into a ring of 256 entries; one
+// worker thread runs the console's event processor on each, in order.
+// Events that arrive before input is enabled wait in the ring.
+
+#include "organ/FastStop.h"
+#include "platform/MidiSystem.h"
+#include "platform/WorkQueue.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace corvinta {
+
+class CConsole;
+
+struct InputEvent {
+    uint32_t message = 0; // status in the low byte, then data 1 and data 2
+    uint32_t source = 0;  // device id, or 0xFFFF | channel << 16 for events made inside the program
+};
+
+inline constexpr uint32_t kInternalSource = 0xFFFF;
+
+class MidiInput final : public IInputControl {
+public:
+    MidiInput(CConsole& console, IMidiSystem& midi);
+    ~MidiInput() override;
+    MidiInput(const MidiInput&) = delete;
+    MidiInput& operator=(const MidiInput&) = delete;
+
+    // Reads the devices present into the console, with the messages for none
+    // and for a device that cannot be named.
+    void Enumerate();
+    // Starts the input worker; false if no thread could be made.
+    bool StartWorker();
+    // Ends the worker (the console is closing); pending events are dropped.
+    void StopWorker();
+
+    // Opens and starts a device for each active device id.
+    void OpenAll();
+    void StopAll() override;
+    void StartAll() override;
+    void CloseAll();
+    void SetInputEnabled(bool enabled) override;
+    bool InputEnabled() const { return !queue_.Held(); }
+
+    // Safe from any thread, never blocks. The MIDI file player pushes here too.
+    bool Push(uint32_t message, uint32_t source);
+
+    int OpenDeviceCount() const;
+    uint64_t DroppedEvents() const { return queue_.Dropped(); }
+
+private:
+    struct Device;
+    static void Callback(void* context, uint32_t message);
+    void ReportDeviceError(unsigned deviceId, const std::string& error, const char* caption);
+
+    CConsole& console_;
+    IMidiSystem& midi_;
+    std::vector<std::unique_ptr<Device>> devices_;
+    // Held while input is disabled: events wait for the console window.
+    WorkQueue<InputEvent, 256> queue_;
+};
+
+} // namespace corvinta

@@ -1,0 +1,117 @@
+// Console commands from the controls: tabs, pistons, buttons, keyboards, and
+// the panic.
+
+#include "organ/Console.h"
+
+namespace corvinta {
+
+void CConsole::OnCommand(int command, int argument)
+{
+    {
+        std::lock_guard lock(stateMutex_);
+        OnCommandLocked(command, argument);
+    }
+    RestoreFocus();
+}
+
+void CConsole::OnCommandLocked(int command, int argument)
+{
+    if (command >= 1153 && command <= 1163) {
+        SelectMemoryLevel(command - 1153);
+    } else if (command >= 1164 && command <= 1172) {
+        SelectMemoryLevel(0);
+    } else if (command >= corvinta::StopTabCommand(0) && command < corvinta::StopTabCommand(kStopCount)) {
+        StopTab(command - corvinta::StopTabCommand(0), argument != 0);
+    } else if (command >= TremulantTabCommand(0) && command < TremulantTabCommand(kTremulantCount)) {
+        const int t = command - TremulantTabCommand(0);
+        SetTremulant(t, argument != 0, false);
+        registrationChanged = true;
+    } else if (command >= PistonCommand(0) && command < PistonCommand(100)) {
+        FirePiston(command);
+    } else {
+        switch (command) {
+        case 1173: GeneralCancel(); break;
+        case 1174: SetLatched(LatchButton::Map, argument != 0); break;
+        case 1175: SetLatched(LatchButton::Set, argument != 0); break;
+        case 1176: SetLatched(LatchButton::Mem, argument != 0); break;
+        case 1177: Restore(); break;
+        case 1280: CancelTremulants(); break;
+        case 1281: CancelDivision(0); break;
+        case 1282: CancelDivision(2); break;
+        case 1283: CancelDivision(4); break;
+        default: break; // the player's buttons and the menu are the window's
+        }
+    }
+}
+
+void CConsole::StopTab(int item, bool state)
+{
+    const int d = DivisionOfStop(item);
+    const int index = item - Division(d).firstStop;
+    if (Division(d).Stop(index).type == StopKind::EffectStop)
+        return;
+    SetStop(d, index, state, false);
+    registration.Set(item, state);
+    registrationChanged = true;
+}
+
+void CConsole::EffectTab(int item, bool pressed)
+{
+    if (item < 0 || item >= kStopCount)
+        return;
+    std::lock_guard lock(stateMutex_);
+    const int d = DivisionOfStop(item);
+    const int index = item - Division(d).firstStop;
+    if (Division(d).Stop(index).type == StopKind::EffectStop)
+        Push(RequestType::EffectStop, d, index, pressed ? 127 : 0);
+}
+
+void CConsole::PlayKey(int division, int note, bool on, bool useSecondTouch)
+{
+    if (division < 0 || division >= DivisionCount() || note < 0 || note > 127)
+        return;
+    std::lock_guard lock(stateMutex_);
+    const int d = useSecondTouch ? Division(division).secondTouchDivision : division;
+    Division(d).DivisionKey(static_cast<uint8_t>(note), on ? 127 : 0, false, true);
+}
+
+void CConsole::RestoreFocus()
+{
+    display_->RestoreFocus();
+}
+
+void CConsole::Panic()
+{
+    std::lock_guard lock(stateMutex_);
+    PanicLocked();
+}
+
+void CConsole::PanicLocked()
+{
+    if (inputs_) {
+        inputs_->SetInputEnabled(false);
+        inputs_->StopAll();
+    }
+    if (output_) {
+        output_->AllNotesOff();
+        output_->SetHold(true);
+    }
+    for (auto& division : divisions_) {
+        for (auto& key : division->keyboard.pressed)
+            key.store(0, std::memory_order_relaxed);
+        for (auto& state : division->keyStates)
+            state.store(0);
+        division->secondTouchLevel.store(0);
+    }
+    display_->KeyboardsCleared();
+
+    if (inputs_)
+        inputs_->StartAll();
+    if (output_)
+        output_->SetHold(false);
+    if (inputs_)
+        inputs_->SetInputEnabled(true);
+    RestoreFocus();
+}
+
+} // namespace corvinta

@@ -1,0 +1,123 @@
+#pragma once
+// A worker thread fed through a fixed ring: producers on any thread push and
+// never block; the worker takes one entry per wake-up, in order, and hands it
+// to its processing function. While held, entries wait in the ring and the
+// worker sleeps. An exit request ends the worker at once, even with entries
+// still pending.
+//
+// The wake-up race is closed by re-checking the pending count after the
+// reset: a push that lands between the count reaching 0 and the reset found
+// the event still set and did not set it again, so the worker looks once more.
+
+#include "platform/Event.h"
+#include "platform/MpscRing.h"
+#include "platform/Thread.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <thread>
+
+namespace corvinta {
+
+template <class T, size_t Capacity>
+class WorkQueue {
+public:
+    WorkQueue() = default;
+    ~WorkQueue() { Stop(0, 0); }
+    WorkQueue(const WorkQueue&) = delete;
+    WorkQueue& operator=(const WorkQueue&) = delete;
+
+    // Safe from any thread; false when the ring is full (the entry is dropped and counted).
+    bool TryPush(const T& entry)
+    {
+        if (!ring_.TryPush(entry)) {
+            dropped_.fetch_add(1, std::memory_order_relaxed);
+            return false;
+        }
+        pending_.fetch_add(1);
+        message_.Set();
+        return true;
+    }
+
+    // Starts the worker; false if no thread could be made.
+    bool Start(std::function<void(const T&)> process)
+    {
+        process_ = std::move(process);
+        return worker_.Start([this] { Run(); });
+    }
+
+    void SetHeld(bool held)
+    {
+        events_.Update([&] { held_.store(held); });
+    }
+    bool Held() const { return held_.load(); }
+
+    void RequestExit() { exit_.Set(); }
+    bool Stopped() const { return stopped_.load(); }
+    bool Running() const { return worker_.Running(); }
+
+    // Signals exit and polls the stopped flag every pollMs, at most maxPolls
+    // times. True when the worker stopped in time or never ran.
+    bool Stop(int maxPolls, int pollMs)
+    {
+        RequestExit();
+        if (!worker_.Running())
+            return true;
+        for (int poll = 0; poll < maxPolls && !Stopped(); ++poll)
+            std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
+        if (maxPolls > 0 && !Stopped())
+            return false;
+        worker_.Join();
+        return true;
+    }
+
+    uint64_t Dropped() const { return dropped_.load(std::memory_order_relaxed); }
+    // Wake-ups that found work; for tests and diagnostics.
+    uint64_t Passes() const { return passes_.load(std::memory_order_relaxed); }
+
+private:
+    void Run()
+    {
+        for (;;) {
+            bool exit = false;
+            events_.WaitUntil([&] {
+                exit = exit_.IsSet();
+                return exit || (message_.IsSet() && !held_.load());
+            });
+            if (exit)
+                break;
+            passes_.fetch_add(1, std::memory_order_relaxed);
+
+            T entry;
+            if (!ring_.TryPop(entry)) {
+                // A producer has claimed the next cell but not yet filled it.
+                std::this_thread::yield();
+                continue;
+            }
+            if (pending_.fetch_sub(1) == 1) {
+                message_.Reset();
+                if (pending_.load() > 0)
+                    message_.Set();
+            }
+            process_(entry);
+        }
+        stopped_.store(true);
+    }
+
+    MpscRing<T, Capacity> ring_;
+    std::atomic<int> pending_{0};
+    std::atomic<uint64_t> dropped_{0};
+    std::atomic<uint64_t> passes_{0};
+
+    EventGroup events_;
+    Event message_{events_}; // an entry is pending
+    Event exit_{events_};
+    std::atomic<bool> held_{false};    // written by the owner, read by the worker
+    std::atomic<bool> stopped_{false}; // written by the worker, read by the owner
+    std::function<void(const T&)> process_;
+    Thread worker_;
+};
+
+} // namespace corvinta

@@ -1,0 +1,181 @@
+// Playing the organ from a MIDI keyboard: real ports on a private JACK
+// server, the input queue and its worker, the event processor, the output
+// engine, and the rank messages seen on FluidSynth and on an external port.
+
+#include "FakeMidiSystem.h"
+#include "JackServer.h"
+#include "engine/OutputEngine.h"
+#include "midi_in/MidiInput.h"
+#include "organ/Console.h"
+#include "platform/RecordingUserMessages.h"
+
+#include <fluidsynth.h>
+#include <gtest/gtest.h>
+#include <rtmidi/RtMidi.h>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+using namespace corvinta;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Everything the ranks sent, safe to read while the worker writes.
+struct Heard final : IRankSendObserver {
+    std::mutex mutex;
+    std::vector<std::pair<int, uint32_t>> sent;
+    void RankSent(int rank, int, uint32_t m) override
+    {
+        std::lock_guard lock(mutex);
+        sent.emplace_back(rank, m);
+    }
+    bool WaitFor(int rank, uint32_t message, std::chrono::milliseconds limit = 5s)
+    {
+        const auto until = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < until) {
+            {
+                std::lock_guard lock(mutex);
+                for (auto& [r, m] : sent)
+                    if (r == rank && m == message)
+                        return true;
+            }
+            std::this_thread::sleep_for(2ms);
+        }
+        return false;
+    }
+};
+
+int IndexOf(const std::vector<std::string>& names, const std::string& part)
+{
+    for (size_t i = 0; i < names.size(); ++i)
+        if (names[i].find(part) != std::string::npos)
+            return static_cast<int>(i);
+    return -1;
+}
+
+TEST(MidiInputEndToEnd, AKeyboardDrawsAStopAndPlaysANote)
+{
+    test::JackServer jack;
+    if (!jack.Ready())
+        GTEST_SKIP() << "no JACK server could be started";
+    RtMidiOut keyboard(RtMidi::UNIX_JACK, "Keyboard");
+    keyboard.openVirtualPort("keys out");
+    RtMidiIn module(RtMidi::UNIX_JACK, "Module");
+    module.openVirtualPort("module in");
+
+    std::unique_ptr<IMidiSystem> midi = OpenMidiSystem("jack");
+    const int keyboardId = IndexOf(midi->InputNames(), "keys out");
+    const int moduleId = IndexOf(midi->OutputNames(), "module in");
+    ASSERT_GE(keyboardId, 0);
+    ASSERT_GE(moduleId, 0);
+
+    RecordingUserMessages messages;
+    CConsole console(messages);
+    ConsoleBuildSteps steps;
+    steps.readConfiguration = [&](CConsole& c) {
+        c.Settings().soundFonts = {{"/usr/share/sounds/sf2/TimGM6mb.sf2", 25}};
+        c.RankSettings()[2].deviceId = static_cast<uint16_t>(moduleId); // the Tuba on an external module
+        c.RankSettings()[2].channel = 4;
+    };
+    console.Build(steps);
+    MidiInput input(console, *midi);
+    input.Enumerate();
+    console.inputDevicesInUse = {static_cast<uint16_t>(keyboardId)};
+    console.RebuildRouting();
+    ASSERT_TRUE(input.StartWorker());
+
+    Heard heard;
+    OutputEngine engine(console, EngineParts{.midi = midi.get(), .synth = {"none"}, .observer = &heard});
+    console.SetOutput(&engine);
+    console.SetInputControl(&input);
+    ASSERT_TRUE(engine.StartWorker());
+    input.OpenAll();
+    EXPECT_EQ(input.OpenDeviceCount(), 1);
+    EXPECT_TRUE(messages.Shown().empty());
+
+    // Sent before input is enabled: kept, and played once it is.
+    auto send = [&](std::vector<unsigned char> bytes) { keyboard.sendMessage(&bytes); };
+    send({0xBF, 81, 7});   // draw the Solo 8' Tibia (FluidSynth)
+    send({0xBF, 81, 5});   // and the Solo 8' Tuba (the module)
+    send({0xF8});          // clock: never reaches the queue
+    send({0x90, 60, 100}); // play middle C on the Solo
+    std::this_thread::sleep_for(100ms);
+    {
+        std::lock_guard lock(heard.mutex);
+        EXPECT_TRUE(std::none_of(heard.sent.begin(), heard.sent.end(),
+                                 [](auto& s) { return (StatusOf(s.second) & 0xF0) == 0x90; }));
+    }
+    input.SetInputEnabled(true);
+
+    EXPECT_TRUE(heard.WaitFor(6, ShortMessage(0x96, 60, 127)));
+    EXPECT_TRUE(heard.WaitFor(2, ShortMessage(0x94, 60, 127)));
+    EXPECT_GT(fluid_synth_get_active_voice_count(engine.Synth()->Synth()), 0);
+
+    std::vector<unsigned char> got;
+    const auto until = std::chrono::steady_clock::now() + 5s;
+    while (std::chrono::steady_clock::now() < until) {
+        module.getMessage(&got);
+        if (got == std::vector<unsigned char>{0x94, 60, 127})
+            break;
+        std::this_thread::sleep_for(2ms);
+    }
+    EXPECT_EQ(got, (std::vector<unsigned char>{0x94, 60, 127}));
+
+    send({0x80, 60, 0});
+    EXPECT_TRUE(heard.WaitFor(6, ShortMessage(0x96, 60, 0)));
+    input.CloseAll();
+    input.StopWorker();
+    EXPECT_TRUE(engine.StopWorker(300, 10));
+}
+
+TEST(MidiInput, NoDevicesIsSaidOnceAndTheConsoleStillPlays)
+{
+    RecordingUserMessages messages;
+    CConsole console(messages);
+    console.Build();
+    NoMidiSystem none;
+    MidiInput input(console, none);
+    input.Enumerate();
+    input.OpenAll();
+    const auto shown = messages.Shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "There are no MIDI input devices in the system.\nYou can play the Corvinta with your mouse "
+                             "or computer keyboard.");
+    EXPECT_EQ(shown[0].caption, "MIDI input devices initialization");
+    EXPECT_EQ(input.OpenDeviceCount(), 0);
+}
+
+TEST(MidiInput, ADeviceThatWillNotOpenIsReportedTwice)
+{
+    RecordingUserMessages messages;
+    CConsole console(messages);
+    console.Build();
+    struct NoOpen final : IMidiSystem {
+        std::vector<std::string> names{"Pedalboard"};
+        std::string ApiName() const override { return "fake"; }
+        const std::vector<std::string>& OutputNames() const override { return none; }
+        const std::vector<std::string>& InputNames() const override { return names; }
+        void Refresh() override {}
+        std::unique_ptr<IMidiOutputPort> OpenOutput(unsigned, std::string&) override { return nullptr; }
+        std::unique_ptr<IMidiInputPort> OpenInput(unsigned, MidiInputCallback, void*, std::string& e) override
+        {
+            e = "The device is in use";
+            return nullptr;
+        }
+        std::vector<std::string> none;
+    } midi;
+    MidiInput input(console, midi);
+    input.Enumerate();
+    console.inputDevicesInUse = {0};
+    input.OpenAll();
+    const auto shown = messages.Shown();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].text, "Pedalboard: The device is in use");
+    EXPECT_EQ(shown[0].caption, "Corvinta MIDI In Initialization");
+    EXPECT_EQ(shown[1].caption, "Can't Open MIDI In Device");
+    EXPECT_EQ(input.OpenDeviceCount(), 0);
+}
+
+} // namespace
