@@ -13,6 +13,8 @@
 #include <atomic>
 #include <cstring>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -301,4 +303,48 @@ TEST_F(RecorderWithEngine, TakesChangeWhileTheWorkerRecords)
     done = true;
     player.join();
     EXPECT_TRUE(messages.Shown().empty());
+}
+
+// The hand-over itself: while the worker is inside a recorder, taking that
+// recorder away waits until the worker has left it.
+TEST_F(RecorderWithEngine, SwapWaitsForTheWorkerToLeaveTheRecorder)
+{
+    struct SlowSink final : IRecorderSink {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool inside = false;
+        bool release = false;
+        bool left = false;
+        void Record(uint32_t) override
+        {
+            std::unique_lock lock(mutex);
+            inside = true;
+            changed.notify_all();
+            changed.wait(lock, [&] { return release; });
+            left = true;
+        }
+    } sink;
+    engine->SwapRecorder(&sink);
+    engine->SetRecording(true);
+    engine->Push(RequestType::KeyNote, 0, 60, 100);
+    {
+        std::unique_lock lock(sink.mutex);
+        ASSERT_TRUE(sink.changed.wait_for(lock, std::chrono::seconds(10), [&] { return sink.inside; }));
+    }
+    engine->SetRecording(false);
+    std::atomic<bool> swapped{false};
+    std::thread stopper([&] {
+        EXPECT_EQ(engine->SwapRecorder(nullptr), &sink);
+        swapped = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(swapped.load());
+    {
+        std::lock_guard lock(sink.mutex);
+        sink.release = true;
+    }
+    sink.changed.notify_all();
+    stopper.join();
+    std::lock_guard lock(sink.mutex);
+    EXPECT_TRUE(sink.left);
 }
