@@ -191,7 +191,7 @@ bool MidiRecorder::WriteMidiFile(const std::string& path, IUserMessages& message
     if (const uint64_t dropped = DroppedMessages(); dropped > 0)
         ShowWarning(messages,
                     "The recording was saved, but " + std::to_string(dropped) +
-                        " MIDI messages could not be kept because the computer ran out of memory.",
+                        " MIDI messages were lost because a track could not grow in time.",
                     kRecorderErrorCaption);
     return true;
 }

@@ -17,7 +17,14 @@
 // The panel calls the commands and polls the state queries; Changed (if set)
 // tells it when to look again, from whichever thread made the change.
 // Commands run on the user-interface thread; PlayerTick runs on the player's
-// one-second timer.
+// one-second timer; SetTempo may come from any thread.
+//
+// Order of life: construct after the console, its input and the engine (and
+// the RecorderControl the links name); BuildPlayerPanel; PlayStartupFile once
+// the console takes input. At close, StopPlayer(true) and StopRecordingNoSave
+// before the input is stopped, then destroy the player before the recorder
+// control, the console and the engine (a player destroyed while playing
+// pauses and resumes console input through its links).
 
 #include "platform/PeriodicTimer.h"
 #include "platform/UserMessages.h"
@@ -103,7 +110,12 @@ public:
     bool LoadMidiFile();
     // Keeps path as the file to play; false (nothing changes) when it is not a MIDI file.
     bool LoadMidiFile(const std::string& path);
+    // Only when loaded and not playing. withTimer starts the one-second tick
+    // and presses Play. False when the player or its timer could not be made.
     bool StartPlayer(bool withTimer);
+    // Only when playing: stops the file and its tick, then pauses and resumes
+    // console input (all notes off). resetDisplay also sets the time to 0 and
+    // releases Play.
     bool StopPlayer(bool resetDisplay, bool fromTimer = false);
     // From the slider and from MIDI controls assigned to the tempo; any thread.
     void SetTempo(int sliderValue);
