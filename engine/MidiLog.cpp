@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <thread>
+#include <thread>
 
 namespace corvinta {
 
@@ -46,11 +47,16 @@ void MidiLog::RankSent(int rank, int deviceId, uint32_t message)
     if (!file_)
         return;
     const size_t head = head_.load(std::memory_order_relaxed);
+    // An offline render is not real time: it waits for the writer rather
+    // than lose a line. The live organ never waits.
+    while (clock_ && head - tail_.load(std::memory_order_acquire) >= kCapacity)
+        std::this_thread::yield();
     if (head - tail_.load(std::memory_order_acquire) >= kCapacity) {
         lost_.fetch_add(1, std::memory_order_relaxed);
         return;
     }
-    records_[head % kCapacity] = Record{TickCount() - startMs_, static_cast<int16_t>(rank), deviceId, message};
+    const uint32_t ms = clock_ ? clock_() : TickCount() - startMs_;
+    records_[head % kCapacity] = Record{ms, static_cast<int16_t>(rank), deviceId, message};
     head_.store(head + 1, std::memory_order_release);
 }
 

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,10 @@ public:
 
     // Only from the output worker (single producer).
     void RankSent(int rank, int deviceId, uint32_t shortMessage) override;
+
+    // Time stamps from this clock (milliseconds) instead of the wall clock:
+    // an offline render stamps the log with rendered time.
+    void SetClock(std::function<uint32_t()> clock) { clock_ = std::move(clock); }
 
     uint64_t Lost() const { return lost_.load(std::memory_order_relaxed); }
 
@@ -58,6 +63,7 @@ private:
     uint32_t startMs_ = 0;
     std::FILE* file_ = nullptr;
     Thread writer_;
+    std::function<uint32_t()> clock_;
 };
 
 } // namespace corvinta

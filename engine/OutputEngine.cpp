@@ -102,6 +102,11 @@ bool OutputEngine::StartWorker()
     return queue_.Start([this](const OutputRequest& r) { Handle(r); });
 }
 
+int OutputEngine::HandlePending()
+{
+    return queue_.DrainHere([this](const OutputRequest& r) { Handle(r); });
+}
+
 void OutputEngine::RequestExit()
 {
     queue_.RequestExit();

@@ -47,6 +47,8 @@ public:
 
     // Starts the output worker at normal priority; false if no thread could be made.
     bool StartWorker();
+    // Handles every pending request on the calling thread; only without a worker.
+    int HandlePending();
     // Signals the exit event; the worker sets the stopped flag and ends.
     void RequestExit();
     bool Stopped() const { return queue_.Stopped(); }

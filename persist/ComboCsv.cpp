@@ -12,7 +12,6 @@ namespace corvinta {
 namespace {
 
 constexpr const char* kEndLine = "END OF COMBINATIONS";
-constexpr int kItemCount = kFirstPistonItem; // stops and tremulants
 
 // The console's current memory level, if it is one the pistons keep.
 std::optional<int> CurrentLevel(CConsole& console)

@@ -1,6 +1,7 @@
 #include "persist/ComboFile.h"
 
 #include "organ/Console.h"
+#include "persist/ConfigStartup.h"
 #include "persist/ReplacingFile.h"
 
 #include <cstdio>
@@ -141,7 +142,7 @@ ComboLoadOutcome CComboFile::Load(CConsole& console, const std::string& path, co
         return ComboLoadOutcome::Quit;
     if (!memory)
         messages.Show({"Using default combinations. Did not find " + path, "Corvinta Initialization", MessageIcon::Information});
-    else if (configFileName == "BaseCamp.xml" &&
+    else if (configFileName == kBaseCampFileName &&
              messages.Show({"Do you want to restore base camp combinations?\nPrevious default combinations will be lost.",
                             kCaption, MessageIcon::Information, MessageButtons::YesNo, MessageAnswer::No}) == MessageAnswer::Yes)
         memory.reset();

@@ -38,6 +38,9 @@ bool CCsvLineReader::Next(std::string& line)
     }
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
+    if (first_ && line.starts_with("\xEF\xBB\xBF"))
+        line.erase(0, 3);
+    first_ = false;
     if (line.size() > kMaxLine) {
         failed_ = true;
         line.clear();

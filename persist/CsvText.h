@@ -15,8 +15,9 @@ namespace corvinta {
 char UserListSeparator();
 
 // Reads lines as the CSV importers need them: the line ending (LF or CR LF)
-// is dropped; a line longer than kMaxLine characters fails the reader for
-// good, and so every later read.
+// is dropped, and so is the byte-order mark some spreadsheets put before
+// the first line; a line longer than kMaxLine characters fails the reader
+// for good, and so every later read.
 class CCsvLineReader {
 public:
     static constexpr size_t kMaxLine = 254;
@@ -29,6 +30,7 @@ public:
 private:
     std::FILE* file_;
     bool failed_ = false;
+    bool first_ = true;
 };
 
 // A label as one cell: trimmed of white space, line breaks made spaces.

@@ -3,11 +3,20 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace corvinta {
 
-CReplacingFile::CReplacingFile(std::string path) : path_(std::move(path)) {}
+CReplacingFile::CReplacingFile(std::string path) : path_(std::move(path))
+{
+    // Replace what a link points at, not the link.
+    std::error_code error;
+    const auto target = std::filesystem::canonical(path_, error);
+    if (!error)
+        path_ = target.string();
+}
 
 CReplacingFile::~CReplacingFile() { Discard(); }
 
@@ -23,6 +32,10 @@ bool CReplacingFile::Open()
                 continue;
             break;
         }
+        // The new file takes over the permissions of the one it replaces.
+        struct stat previous {};
+        if (::stat(path_.c_str(), &previous) == 0)
+            ::fchmod(fd, previous.st_mode & 07777);
         file_ = fdopen(fd, "wb");
         if (!file_) {
             ::close(fd);

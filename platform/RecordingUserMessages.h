@@ -7,14 +7,17 @@
 
 namespace corvinta {
 
-// For tests: keeps every message shown and answers with scripted answers,
-// falling back to the unattended answer when the script runs out.
+// For tests: keeps every message shown and answers questions with scripted
+// answers, falling back to the unattended answer when the script runs out.
+// Plain notices (an OK button only) take no answer from the script.
 class RecordingUserMessages final : public IUserMessages {
 public:
     MessageAnswer Show(const UserMessage& message) override
     {
         std::lock_guard lock(mutex_);
         shown_.push_back(message);
+        if (message.buttons == MessageButtons::Ok)
+            return MessageAnswer::Ok;
         if (script_.empty())
             return message.unattendedAnswer;
         MessageAnswer answer = script_.front();

@@ -73,6 +73,22 @@ public:
         return true;
     }
 
+    // Processes every pending entry on the calling thread; only while no
+    // worker runs (offline rendering drives the organ this way).
+    int DrainHere(const std::function<void(const T&)>& process)
+    {
+        int handled = 0;
+        T entry;
+        while (!worker_.Running() && ring_.TryPop(entry)) {
+            pending_.fetch_sub(1);
+            process(entry);
+            ++handled;
+        }
+        if (pending_.load() == 0)
+            message_.Reset();
+        return handled;
+    }
+
     uint64_t Dropped() const { return dropped_.load(std::memory_order_relaxed); }
     // Wake-ups that found work; for tests and diagnostics.
     uint64_t Passes() const { return passes_.load(std::memory_order_relaxed); }

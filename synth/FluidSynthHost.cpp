@@ -2,6 +2,7 @@
 
 #include "organ/Console.h"
 #include "organ/OrganSpec.h"
+#include "platform/DataFiles.h"
 
 #include <fluidsynth.h>
 
@@ -20,10 +21,10 @@ void Warn(CConsole& console, const std::string& text)
 }
 
 // FluidSynth logs to the terminal by default; the organ reports through its
-// own messages, so keep only FluidSynth's errors.
+// own messages, so keep only FluidSynth's fatal ones.
 void QuietLog(int level, const char* message, void*)
 {
-    if (level <= FLUID_ERR)
+    if (level <= FLUID_PANIC)
         std::fprintf(stderr, "fluidsynth: %s\n", message);
 }
 } // namespace
@@ -40,7 +41,7 @@ FluidSynthHost::~FluidSynthHost()
 
 bool FluidSynthHost::StartSynth()
 {
-    for (int level : {FLUID_WARN, FLUID_INFO, FLUID_DBG})
+    for (int level : {FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
         fluid_set_log_function(level, &QuietLog, nullptr);
 
     settings_.reset(new_fluid_settings());
@@ -135,7 +136,7 @@ void FluidSynthHost::LoadSoundFonts()
     std::vector<SoundFontEntry>& fonts = console_.Settings().soundFonts;
     std::vector<SoundFontEntry> kept;
     for (const SoundFontEntry& font : fonts) {
-        const int id = fluid_synth_sfload(synth_.get(), font.path.c_str(), 1);
+        const int id = fluid_synth_sfload(synth_.get(), FindDataFile(font.path).c_str(), 1);
         if (id == FLUID_FAILED) {
             Warn(console_, "Failed to load the \"" + font.path + "\" sound font");
             continue;

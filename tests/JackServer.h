@@ -1,7 +1,8 @@
 #pragma once
 // A private JACK server on the dummy back end for tests with real MIDI ports:
 // no sound card needed. Each test process gets its own server name, so tests
-// running side by side never meet.
+// running side by side never meet. Synchronous mode: on a busy machine the
+// server waits for its clients instead of dropping their MIDI.
 
 #include <chrono>
 #include <csignal>
@@ -24,7 +25,7 @@ public:
         ::setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
         pid_ = ::fork();
         if (pid_ == 0) {
-            ::execlp("jackd", "jackd", "-n", name_.c_str(), "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "256",
+            ::execlp("jackd", "jackd", "-n", name_.c_str(), "--no-realtime", "--sync", "-d", "dummy", "-r", "48000", "-p", "1024",
                      static_cast<char*>(nullptr));
             std::_Exit(127);
         }

@@ -119,6 +119,21 @@ TEST_F(Engine, ExitWithPendingRequestsEndsWithoutHandlingThem)
     EXPECT_EQ(seen.Count(), 0u);
 }
 
+TEST_F(Engine, AWorkerThatNeverStopsDelaysClosingOnlyByThePolls)
+{
+    static std::atomic<bool> release{false};
+    release = false;
+    engine->SetHandler(RequestType::KeyNote, [](OutputEngine&, const OutputRequest&) {
+        while (!release)
+            std::this_thread::sleep_for(1ms);
+    });
+    ASSERT_TRUE(engine->StartWorker());
+    engine->Push(RequestType::KeyNote, 0, 60, 1);
+    std::this_thread::sleep_for(20ms); // the worker is now inside the handler
+    EXPECT_FALSE(engine->StopWorker(5, 10)); // gives up after its polls instead of hanging
+    release = true; // the fixture's stop then finds it stopped
+}
+
 TEST_F(Engine, ExitBeforeAnyRequest)
 {
     ASSERT_TRUE(engine->StartWorker());

@@ -434,4 +434,19 @@ TEST(ConfigSave, FailedWriteLeavesThePreviousFileAndIsReported)
     EXPECT_FALSE(CConfigFile::Save(dir.File("no/such/folder.xml"), organ.console, 511));
 }
 
+TEST(ConfigSave, ReplacesTheFileALinkPointsAtAndKeepsItsPermissions)
+{
+    TempDir dir;
+    const std::string target = dir.File("real.xml"), link = dir.File("link.xml");
+    WriteFile(target, "old");
+    std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::create_symlink(target, link);
+    Organ organ;
+    ASSERT_TRUE(CConfigFile::Save(link, organ.console, 511));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_TRUE(ReadFile(target).starts_with("<?xml"));
+    EXPECT_EQ(std::filesystem::status(target).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
 } // namespace

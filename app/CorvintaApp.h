@@ -1,0 +1,56 @@
+#pragma once
+// The organ as a whole: start-up in its fixed order, the running organ, and
+// shutdown in reverse. The window and the headless program both use it.
+
+#include "app/CommandLine.h"
+#include "engine/MidiLog.h"
+#include "engine/OutputEngine.h"
+#include "midi_in/MidiInput.h"
+#include "organ/Console.h"
+#include "persist/ConsolePersistence.h"
+#include "platform/MidiSystem.h"
+#include "platform/UserMessages.h"
+
+#include <memory>
+
+namespace corvinta {
+
+class CCorvintaApp {
+public:
+    CCorvintaApp(CCommandLineInfoEx options, IUserMessages& messages);
+    ~CCorvintaApp();
+    CCorvintaApp(const CCorvintaApp&) = delete;
+    CCorvintaApp& operator=(const CCorvintaApp&) = delete;
+
+    // Builds the console and the engine and starts both workers. Returns 0
+    // when the organ is ready to play, else the exit code to end with.
+    int Start();
+    // What the console window does once it is up: open the MIDI inputs, give
+    // the engine the swell threshold, enable input.
+    void ConsoleReady();
+    // Closes in order: input, engine, then the files. Safe to call twice.
+    void Close();
+
+    CConsole& Console() { return *console_; }
+    OutputEngine& Engine() { return *engine_; }
+    MidiInput& Input() { return *input_; }
+    IMidiSystem& Midi() { return *midi_; }
+    const PersistedFiles& Files() const { return files_; }
+    MidiLog* Log() { return log_.get(); }
+    // Rendering a file offline: no workers, no audio driver, and the
+    // organist's files are read but never written.
+    bool Rendering() const { return !options_.renderMidi.empty(); }
+
+private:
+    CCommandLineInfoEx options_;
+    IUserMessages& messages_;
+    PersistedFiles files_;
+    std::unique_ptr<IMidiSystem> midi_;
+    std::unique_ptr<MidiLog> log_;
+    std::unique_ptr<CConsole> console_;
+    std::unique_ptr<MidiInput> input_;
+    std::unique_ptr<OutputEngine> engine_;
+    bool running_ = false;
+};
+
+} // namespace corvinta

@@ -1,0 +1,15 @@
+#pragma once
+// Files the organ ships with (its sound font, its start-up piece) are named
+// relative to the current folder, as the organist's own files are. When such
+// a name is not found there, the program's own data folders are searched:
+// $CORVINTA_DATA_DIR, the executable's folder, then ../share/corvinta beside it.
+
+#include <string>
+
+namespace corvinta {
+
+// The name itself when it exists or is absolute, else the first data folder
+// that has it, else the name unchanged.
+std::string FindDataFile(const std::string& name);
+
+} // namespace corvinta

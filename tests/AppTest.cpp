@@ -1,0 +1,214 @@
+// The command line, and the whole organ started and closed headless.
+
+#include "app/CommandLine.h"
+#include "app/CorvintaApp.h"
+#include "app/OfflineRender.h"
+#include "platform/RecordingUserMessages.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using namespace corvinta;
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(CommandLine, ParametersAreTakenInOrderAndLowerCased)
+{
+    struct Case {
+        std::vector<std::string> args;
+        std::string config, combo;
+        int width, height;
+    } cases[] = {
+        {{"xml", "myconfig"}, "myconfig.xml", "", 0, 0},
+        {{"SETTINGS", "Organ.XML"}, "Organ.XML", "", 0, 0},
+        {{"stg", "a.xml", "memory", "b"}, "a.xml", "b.cbo", 0, 0},
+        {{"CBO", "c.cbo", "res", "1280", "720"}, "", "c.cbo", 1280, 720},
+    };
+    for (const Case& c : cases) {
+        const CCommandLineInfoEx info = ParseCommandLine(c.args);
+        EXPECT_TRUE(info.errors.empty());
+        EXPECT_EQ(info.configFile, c.config);
+        EXPECT_EQ(info.comboFile, c.combo);
+        EXPECT_EQ(info.width, c.width);
+        EXPECT_EQ(info.height, c.height);
+    }
+    const CCommandLineInfoEx options =
+        ParseCommandLine({"--headless", "--audio-driver", "none", "--midi-api", "jack", "--midi-log", "log.txt"});
+    EXPECT_TRUE(options.headless);
+    EXPECT_EQ(options.audioDriver, "none");
+    EXPECT_EQ(options.midiApi, "jack");
+    EXPECT_EQ(options.midiLog, "log.txt");
+    EXPECT_FALSE(ParseCommandLine({"--midi-api", "winmm"}).errors.empty());
+    EXPECT_FALSE(ParseCommandLine({"--midi-log"}).errors.empty());
+    EXPECT_FALSE(ParseCommandLine({"bogus"}).errors.empty());
+}
+
+// Runs each test in a folder of its own: the organ's files are named
+// relative to the current folder.
+struct InFolder : ::testing::Test {
+    fs::path previous = fs::current_path();
+    fs::path folder;
+    void SetUp() override
+    {
+        folder = fs::temp_directory_path() / ("corvinta-app-" + std::to_string(::getpid()) + "-" +
+                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        fs::current_path(folder);
+        ::setenv("JACK_DEFAULT_SERVER", "corvinta-no-such-server", 1);
+    }
+    void TearDown() override
+    {
+        fs::current_path(previous);
+        fs::remove_all(folder);
+    }
+    static CCommandLineInfoEx Options(std::vector<std::string> extra = {})
+    {
+        std::vector<std::string> args{"--audio-driver", "none"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return ParseCommandLine(args);
+    }
+};
+
+TEST_F(InFolder, AFirstRunStartsPlaysAndWritesBothFilesOnClose)
+{
+    RecordingUserMessages messages;
+    {
+        CCorvintaApp app(Options(), messages);
+        ASSERT_EQ(app.Start(), 0);
+        EXPECT_TRUE(app.Files().noConfigurationFound);
+        app.ConsoleReady();
+        app.Console().OnCommand(StopTabCommand(7), 1);
+        app.Close();
+    }
+    EXPECT_TRUE(fs::exists("Corvinta.xml"));
+    EXPECT_TRUE(fs::exists("Corvinta.cbo"));
+    EXPECT_EQ(fs::file_size("Corvinta.cbo"), 8104u);
+
+    // The next start reads them back: the Tibia is still drawn.
+    RecordingUserMessages again;
+    CCorvintaApp app(Options(), again);
+    ASSERT_EQ(app.Start(), 0);
+    EXPECT_FALSE(app.Files().noConfigurationFound);
+    EXPECT_TRUE(app.Console().registration.Test(7));
+}
+
+TEST_F(InFolder, BaseCampIsNeverWrittenOver)
+{
+    RecordingUserMessages messages;
+    messages.Answer(MessageAnswer::Yes);
+    {
+        CCorvintaApp app(Options({"xml", "BaseCamp"}), messages);
+        ASSERT_EQ(app.Start(), 0);
+        app.Close();
+    }
+    const auto shown = messages.Shown();
+    EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](const UserMessage& m) {
+        return m.text == "Do you want to restore base camp configuration?\nPrevious Corvinta Settings will be lost.";
+    }));
+    EXPECT_FALSE(fs::exists("BaseCamp.xml"));
+    EXPECT_TRUE(fs::exists("Corvinta.xml"));
+}
+
+// A short piece: draw the Solo Tibia by its default controller, play a
+// phrase on the Solo, then a chord on the Accompaniment and the Pedal.
+std::vector<uint8_t> Piece()
+{
+    std::vector<uint8_t> track;
+    auto event = [&](uint32_t delta, std::initializer_list<uint8_t> bytes) {
+        uint8_t v[4];
+        int n = 0;
+        v[n++] = delta & 0x7F;
+        while (delta >>= 7)
+            v[n++] = 0x80 | (delta & 0x7F);
+        while (n)
+            track.push_back(v[--n]);
+        track.insert(track.end(), bytes);
+    };
+    event(0, {0xBF, 81, 7});
+    event(0, {0xBF, 81, 47});
+    event(480, {0x90, 60, 100});
+    event(480, {0x80, 60, 0});
+    event(0, {0x91, 48, 90});
+    event(480, {0x81, 48, 0});
+    event(0, {0xFF, 0x2F, 0x00});
+    std::vector<uint8_t> file{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k'};
+    const auto size = static_cast<uint32_t>(track.size());
+    for (int shift : {24, 16, 8, 0})
+        file.push_back(static_cast<uint8_t>(size >> shift));
+    file.insert(file.end(), track.begin(), track.end());
+    return file;
+}
+
+// The loudness of a 16-bit stereo WAV between two times, both channels (the
+// Solo chamber is panned right, the Main chamber left).
+double Rms(const std::string& wav, double from, double to)
+{
+    std::ifstream in(wav, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    const size_t data = 44;
+    double sum = 0;
+    size_t count = 0;
+    for (size_t sampleIndex = static_cast<size_t>(from * 44100) * 2; sampleIndex < static_cast<size_t>(to * 44100) * 2;
+         ++sampleIndex) {
+        const size_t at = data + sampleIndex * 2;
+        if (at + 2 > bytes.size())
+            break;
+        const auto sample = static_cast<int16_t>(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8);
+        sum += double(sample) * sample;
+        ++count;
+    }
+    return count ? std::sqrt(sum / count) : 0;
+}
+
+TEST_F(InFolder, RenderingPlaysAFileThroughTheOrganAndLeavesTheOrganistsFilesAlone)
+{
+    fs::create_directories("data");
+    fs::create_symlink("/usr/share/sounds/sf2/TimGM6mb.sf2", "data/Corvinta.sf2");
+    ::setenv("CORVINTA_DATA_DIR", (folder / "data").c_str(), 1);
+    const std::vector<uint8_t> piece = Piece();
+    std::ofstream("piece.mid", std::ios::binary).write(reinterpret_cast<const char*>(piece.data()), piece.size());
+
+    RecordingUserMessages messages;
+    {
+        CCorvintaApp app(Options({"--render", "piece.mid", "out.wav", "--midi-log", "log.txt"}), messages);
+        ASSERT_EQ(app.Start(), 0);
+        ASSERT_EQ(RenderOffline(app, "piece.mid", "out.wav"), 0);
+        app.Close();
+    }
+    ::unsetenv("CORVINTA_DATA_DIR");
+    for (const UserMessage& m : messages.Shown())
+        EXPECT_NE(m.icon, MessageIcon::Warning) << m.text;
+    EXPECT_FALSE(fs::exists("Corvinta.xml"));
+    EXPECT_FALSE(fs::exists("Corvinta.cbo"));
+
+    // Silence before the first note, sound while it plays (0.5 s to 1 s).
+    EXPECT_LT(Rms("out.wav", 0.0, 0.45), 1.0);
+    EXPECT_GT(Rms("out.wav", 0.6, 0.9), 200.0);
+
+    std::ifstream log("log.txt");
+    std::vector<std::string> notes;
+    for (std::string line; std::getline(log, line);)
+        if (line.find(" fluidsynth 9") != std::string::npos)
+            notes.push_back(line);
+    // At 120 beats a minute, on the beats, within one 64-frame block.
+    struct Expected {
+        int ms;
+        const char* rest;
+    } expected[] = {{500, "6 fluidsynth 96 3c 7f"}, {1000, "6 fluidsynth 96 3c 00"},
+                    {1000, "0 fluidsynth 90 30 7f"}, {1500, "0 fluidsynth 90 30 00"}};
+    ASSERT_EQ(notes.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) {
+        const size_t space = notes[i].find(' ');
+        EXPECT_NEAR(std::stoi(notes[i].substr(0, space)), expected[i].ms, 2) << notes[i];
+        EXPECT_EQ(notes[i].substr(space + 1), expected[i].rest);
+    }
+}
+
+} // namespace
