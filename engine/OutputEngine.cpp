@@ -122,6 +122,12 @@ void OutputEngine::SetHold(bool hold)
     queue_.SetHeld(hold);
 }
 
+IRecorderSink* OutputEngine::SwapRecorder(IRecorderSink* next)
+{
+    std::lock_guard lock(handlerMutex_);
+    return recorder_.exchange(next);
+}
+
 void OutputEngine::Handle(const OutputRequest& request)
 {
     const auto type = static_cast<size_t>(request.type);

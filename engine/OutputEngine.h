@@ -107,6 +107,10 @@ public:
     // The recorder receives console messages while recording is on.
     void SetRecorder(IRecorderSink* recorder) { recorder_.store(recorder); }
     void SetRecording(bool on) { recording_.store(on); }
+    // Installs a new recorder under the handler lock and returns the one it
+    // replaces: once this returns, the worker is not inside the old one and
+    // never reaches it again, so the caller may save and destroy it.
+    IRecorderSink* SwapRecorder(IRecorderSink* next);
 
     FluidSynthHost* Synth() { return synth_.get(); }
     bool SynthFailed() const { return synthFailed_; }

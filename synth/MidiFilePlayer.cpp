@@ -1,0 +1,383 @@
+#include "MidiFilePlayer.h"
+
+#include <fluidsynth.h>
+
+#include <cstdio>
+#include <filesystem>
+
+namespace corvinta {
+
+namespace {
+
+constexpr const char* kPlayerCaption = "Midi Player error";
+constexpr int kClockBlock = 64; // frames FluidSynth renders at a time
+
+} // namespace
+
+MidiFilePlayer::MidiFilePlayer(IUserMessages& messages, PlayerLinks links, PlayerOptions options)
+    : messages_(messages), links_(std::move(links)), options_(options)
+{
+}
+
+MidiFilePlayer::~MidiFilePlayer()
+{
+    if (Playing())
+        StopPlayer(true);
+    timer_.Stop();
+    std::lock_guard lock(mutex_);
+    DeletePlayerLocked();
+    if (clock_)
+        delete_fluid_synth(clock_);
+    if (settings_)
+        delete_fluid_settings(settings_);
+}
+
+bool MidiFilePlayer::BuildPlayerPanel()
+{
+    tempo_ = 100;
+    {
+        std::lock_guard lock(mutex_);
+        if (clock_)
+            return true;
+        settings_ = new_fluid_settings();
+        if (settings_) {
+            // A silent clock: 16 channels, no sound font, no effects. The end
+            // of a file must not reset anything, and nothing renders it
+            // unless the player runs on sample time.
+            fluid_settings_setint(settings_, "synth.midi-channels", 16);
+            fluid_settings_setint(settings_, "synth.polyphony", 16);
+            fluid_settings_setint(settings_, "synth.reverb.active", 0);
+            fluid_settings_setint(settings_, "synth.chorus.active", 0);
+            fluid_settings_setnum(settings_, "synth.sample-rate", options_.sampleRate);
+            fluid_settings_setint(settings_, "player.reset-synth", 0);
+            fluid_settings_setstr(settings_, "player.timing-source",
+                                  options_.timing == PlayerTiming::Sample ? "sample" : "system");
+            clock_ = new_fluid_synth(settings_);
+        }
+        if (!clock_) {
+            if (settings_)
+                delete_fluid_settings(settings_);
+            settings_ = nullptr;
+        }
+    }
+    if (!clock_) {
+        Warn("Cannot initialize MIDI player", "MIDI player error");
+        return false;
+    }
+    Notify();
+    return true;
+}
+
+bool MidiFilePlayer::LoadMidiFile()
+{
+    std::string path;
+    if (!links_.dialogs || !links_.dialogs->ChooseFileToPlay(path))
+        return true; // cancelled: nothing changes
+    return LoadMidiFile(path);
+}
+
+bool MidiFilePlayer::LoadMidiFile(const std::string& path)
+{
+    if (!fluid_is_midifile(path.c_str()))
+        return false;
+    {
+        std::lock_guard lock(mutex_);
+        path_ = path;
+        title_ = std::filesystem::path(path).stem().string();
+    }
+    elapsed_ = 0;
+    loaded_ = true;
+    Notify();
+    return true;
+}
+
+bool MidiFilePlayer::StartPlayer(bool withTimer)
+{
+    bool started;
+    {
+        std::lock_guard lock(mutex_);
+        if (!loaded_ || playing_)
+            return true;
+        if (withTimer)
+            timer_.Stop(); // collects a timer that ended itself at the end of a file
+        started = StartLocked(withTimer);
+    }
+    Notify();
+    return started;
+}
+
+bool MidiFilePlayer::StartLocked(bool withTimer)
+{
+    DeletePlayerLocked();
+    if (!clock_)
+        return false;
+    player_ = new_fluid_player(clock_);
+    if (!player_)
+        return false;
+    fluid_player_add(player_, path_.c_str());
+    fluid_player_set_playback_callback(player_, &EventCallback, this);
+    playing_ = true;
+    if (withTimer) {
+        if (!StartTimer()) {
+            DeletePlayerLocked();
+            playing_ = false;
+            return false;
+        }
+        playDown_ = true;
+    }
+    fluid_player_set_tempo(player_, FLUID_PLAYER_TEMPO_INTERNAL, Tempo() / 100.0);
+    fluid_player_play(player_);
+    return true;
+}
+
+bool MidiFilePlayer::StartTimer()
+{
+    return timer_.Start(options_.tickPeriod, [this] {
+        PlayerTick();
+        return Playing();
+    });
+}
+
+bool MidiFilePlayer::StopPlayer(bool resetDisplay, bool fromTimer)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (!loaded_ || !playing_)
+            return true;
+        DeletePlayerLocked();
+        playing_ = false;
+        if (resetDisplay) {
+            elapsed_ = 0;
+            playDown_ = false;
+        }
+    }
+    if (!fromTimer)
+        timer_.Stop();
+    Notify();
+    if (links_.pauseResumeInput)
+        links_.pauseResumeInput();
+    return true;
+}
+
+void MidiFilePlayer::DeletePlayerLocked()
+{
+    if (!player_)
+        return;
+    fluid_player_stop(player_);
+    // Deleting joins FluidSynth's player thread: no event reaches the queue afterwards.
+    delete_fluid_player(player_);
+    player_ = nullptr;
+}
+
+void MidiFilePlayer::PlayerTick()
+{
+    bool restart = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (!playing_)
+            return;
+        ++elapsed_;
+        if (player_ && fluid_player_get_status(player_) == FLUID_PLAYER_PLAYING) {
+            // fall through to Notify
+        } else if (!loop_) {
+            DeletePlayerLocked();
+            playing_ = false;
+            elapsed_ = 0;
+            playDown_ = false;
+        } else {
+            DeletePlayerLocked();
+            restart = true;
+        }
+    }
+    Notify();
+    if (!restart && Playing())
+        return;
+    if (links_.pauseResumeInput)
+        links_.pauseResumeInput();
+    if (restart) {
+        std::lock_guard lock(mutex_);
+        if (playing_ && !player_ && !StartLocked(false))
+            playing_ = false;
+    }
+    if (!Playing()) {
+        playDown_ = false;
+        Notify();
+    }
+}
+
+void MidiFilePlayer::AdvanceClock(int frames)
+{
+    std::lock_guard lock(mutex_);
+    if (!clock_ || frames <= 0)
+        return;
+    if (scratch_.size() < 2 * kClockBlock)
+        scratch_.resize(2 * kClockBlock);
+    while (frames > 0) {
+        const int n = frames < kClockBlock ? frames : kClockBlock;
+        fluid_synth_write_float(clock_, n, scratch_.data(), 0, 1, scratch_.data() + kClockBlock, 0, 1);
+        frames -= n;
+    }
+}
+
+void MidiFilePlayer::SetTempo(int sliderValue)
+{
+    if (sliderValue < kMinTempo)
+        sliderValue = kMinTempo;
+    if (sliderValue > kMaxTempo)
+        sliderValue = kMaxTempo;
+    tempo_ = ((sliderValue + 1) / 2) * 2;
+    {
+        std::lock_guard lock(mutex_);
+        if (player_)
+            fluid_player_set_tempo(player_, FLUID_PLAYER_TEMPO_INTERNAL, Tempo() / 100.0);
+    }
+    Notify();
+}
+
+void MidiFilePlayer::SetLoop(bool on)
+{
+    loop_ = on;
+    Notify();
+}
+
+void MidiFilePlayer::PlayerCommand(int controlId)
+{
+    switch (controlId) {
+    case kPlayerLoadButton:
+        if (!LoadMidiFile())
+            Warn("Cannot load MIDI File!", kPlayerCaption);
+        break;
+    case kPlayerPlayButton:
+        if (!Loaded()) {
+            if (!LoadMidiFile())
+                Warn("Cannot load MIDI File!", kPlayerCaption);
+            playDown_ = false;
+            recordDown_ = links_.recording && links_.recording->HasRecorder();
+        }
+        if (!Playing()) {
+            if (Loaded() && !StartPlayer(true))
+                Warn("Cannot initialize MIDI Player!", kPlayerCaption);
+        } else {
+            StopPlayer(true, false);
+        }
+        break;
+    case kPlayerLoopButton:
+        SetLoop(!Loop());
+        break;
+    case kPlayerRecordButton:
+        if (!links_.recording)
+            break;
+        if (links_.recording->HasRecorder()) {
+            links_.recording->ClearRecordingFlag();
+            std::string path;
+            if (links_.dialogs && links_.dialogs->ChooseFileToRecord(path))
+                links_.recording->StopRecording(path, true);
+            else
+                links_.recording->StopRecording({}, false);
+            recordDown_ = false;
+        } else {
+            links_.recording->StartRecording();
+            recordDown_ = true;
+        }
+        break;
+    default:
+        return;
+    }
+    Notify();
+}
+
+bool MidiFilePlayer::PlayStartupFile()
+{
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(kStartupMidiFile, error))
+        return true;
+    if (!LoadMidiFile(kStartupMidiFile)) {
+        Warn("Cannot load MIDI File!", kPlayerCaption);
+        return false;
+    }
+    playDown_ = false;
+    recordDown_ = links_.recording && links_.recording->HasRecorder();
+    if (!StartPlayer(true)) {
+        Warn("Cannot initialize MIDI Player!", kPlayerCaption);
+        return false;
+    }
+    return true;
+}
+
+void MidiFilePlayer::StopRecordingNoSave()
+{
+    if (links_.recording) {
+        links_.recording->ClearRecordingFlag();
+        links_.recording->StopRecording({}, false);
+    }
+    recordDown_ = false;
+    Notify();
+}
+
+std::string MidiFilePlayer::TempoText() const
+{
+    return std::to_string(Tempo());
+}
+
+std::string MidiFilePlayer::ElapsedText() const
+{
+    const unsigned seconds = static_cast<unsigned>(Tempo() * Elapsed()) / 100u;
+    char text[16];
+    std::snprintf(text, sizeof text, "%02u:%02u", (seconds / 60) % 100000u, seconds % 60);
+    return text;
+}
+
+std::string MidiFilePlayer::FileTitle() const
+{
+    std::lock_guard lock(mutex_);
+    return title_;
+}
+
+std::string MidiFilePlayer::FilePath() const
+{
+    std::lock_guard lock(mutex_);
+    return path_;
+}
+
+bool MidiFilePlayer::FluidPlaying() const
+{
+    std::lock_guard lock(mutex_);
+    return player_ && fluid_player_get_status(player_) == FLUID_PLAYER_PLAYING;
+}
+
+int MidiFilePlayer::EventCallback(void* data, fluid_midi_event_t* event)
+{
+    auto* self = static_cast<MidiFilePlayer*>(data);
+    const int type = fluid_midi_event_get_type(event);
+    if (type < 0x80 || type > 0xE0)
+        return FLUID_OK; // system and meta events do not reach the console
+    const auto channel = static_cast<uint32_t>(fluid_midi_event_get_channel(event)) & 0x0F;
+    uint32_t data1;
+    uint32_t data2;
+    if (type == 0xE0) { // FluidSynth keeps the bend as one 14-bit value
+        const auto bend = static_cast<uint32_t>(fluid_midi_event_get_pitch(event));
+        data1 = bend & 0x7F;
+        data2 = (bend >> 7) & 0x7F;
+    } else {
+        data1 = static_cast<uint32_t>(fluid_midi_event_get_control(event)) & 0x7F;
+        data2 = static_cast<uint32_t>(fluid_midi_event_get_value(event)) & 0x7F;
+    }
+    const uint32_t message = (static_cast<uint32_t>(type) | channel) | data1 << 8 | data2 << 16;
+    const uint32_t source = channel << 16 | 0xFFFF;
+    if (!self->links_.push || !self->links_.push(message, source))
+        self->dropped_.fetch_add(1, std::memory_order_relaxed);
+    return FLUID_OK;
+}
+
+void MidiFilePlayer::Notify()
+{
+    if (links_.changed)
+        links_.changed();
+}
+
+void MidiFilePlayer::Warn(const char* text, const char* caption)
+{
+    ShowWarning(messages_, text, caption);
+}
+
+} // namespace corvinta
