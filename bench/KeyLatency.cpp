@@ -1,0 +1,151 @@
+// Key latency through the whole organ with everything drawn: from the input
+// callback's push to the synthesizer call for the chord's last rank note,
+// through the input ring, the event processor, the output ring and the rank
+// handlers. Also how many key events a second the organ takes without either
+// ring overflowing.
+
+#include "bench/BenchOrgan.h"
+
+#include <benchmark/benchmark.h>
+#include <fluidsynth.h>
+
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+using namespace corvinta;
+using namespace corvinta::bench;
+
+namespace {
+
+FullOrgan& Organ()
+{
+    static FullOrgan organ;
+    return organ;
+}
+
+// Silences the synthesizer between chords, as a running audio driver would
+// let the releases die away; otherwise voices pile up and every note-on
+// pays for stealing one.
+void Silence(FullOrgan& organ)
+{
+    fluid_synth_all_sounds_off(organ.engine->Synth()->Synth(), -1);
+}
+
+void PushChord(FullOrgan& organ, uint8_t velocity)
+{
+    PlayChord([&](uint32_t m) { organ.input->Push(m, kDevice); }, velocity);
+}
+
+// How many rank note-ons one chord sounds with the full organ.
+size_t RankNotesPerChord(FullOrgan& organ)
+{
+    static const size_t notes = [&] {
+        const size_t before = organ.probe.NoteOns();
+        PushChord(organ, 100);
+        organ.Settle();
+        const size_t n = organ.probe.NoteOns() - before;
+        PushChord(organ, 0);
+        organ.Settle();
+        Silence(organ);
+        return n;
+    }();
+    return notes;
+}
+
+double Percentile(std::vector<double>& sorted, double p)
+{
+    if (sorted.empty())
+        return 0;
+    const size_t i = std::min(sorted.size() - 1, static_cast<size_t>(p * static_cast<double>(sorted.size())));
+    return sorted[i];
+}
+
+void BM_ChordLatency(benchmark::State& state)
+{
+    FullOrgan& organ = Organ();
+    const size_t perChord = RankNotesPerChord(organ);
+    std::vector<double> samples;
+    samples.reserve(100000);
+    const uint64_t droppedBefore = organ.input->DroppedEvents() + organ.engine->DroppedRequests();
+    for (auto _ : state) {
+        const size_t last = organ.probe.NoteOns() + perChord - 1;
+        const Clock::time_point start = Clock::now();
+        PushChord(organ, 100);
+        const Clock::time_point deadline = start + std::chrono::seconds(2);
+        while (organ.probe.NoteOns() <= last && Clock::now() < deadline)
+            ;
+        if (organ.probe.NoteOns() <= last) {
+            state.SkipWithError("the chord did not sound in 2 s");
+            break;
+        }
+        const double us = std::chrono::duration<double, std::micro>(organ.probe.Stamp(last) - start).count();
+        samples.push_back(us);
+        state.SetIterationTime(us / 1e6);
+        PushChord(organ, 0);
+        organ.Settle();
+        Silence(organ);
+    }
+    std::sort(samples.begin(), samples.end());
+    state.counters["rank_notes"] = static_cast<double>(perChord);
+    state.counters["p50_us"] = Percentile(samples, 0.50);
+    state.counters["p99_us"] = Percentile(samples, 0.99);
+    state.counters["max_us"] = samples.empty() ? 0 : samples.back();
+    state.counters["dropped"] =
+        static_cast<double>(organ.input->DroppedEvents() + organ.engine->DroppedRequests() - droppedBefore);
+}
+BENCHMARK(BM_ChordLatency)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(2000);
+
+// Key events at a steady rate for one second, in bursts each millisecond as
+// a busy USB keyboard delivers them, alternating the chord on and off.
+void BM_SustainedKeyEvents(benchmark::State& state)
+{
+    FullOrgan& organ = Organ();
+    const size_t perChord = RankNotesPerChord(organ);
+    const int rate = static_cast<int>(state.range(0));
+    const int perMs = rate / 1000;
+    uint64_t dropped = 0;
+    uint64_t pushed = 0;
+    double handledSeconds = 0;
+    for (auto _ : state) {
+        const uint64_t before = organ.input->DroppedEvents() + organ.engine->DroppedRequests();
+        const size_t notesBefore = organ.probe.NoteOns();
+        size_t chordKey = 0;
+        bool on = true;
+        auto next = Clock::now();
+        const auto start = next;
+        for (int ms = 0; ms < 1000; ++ms) {
+            for (int e = 0; e < perMs; ++e) {
+                uint32_t messages[11];
+                size_t n = 0;
+                PlayChord([&](uint32_t m) { messages[n++] = m; }, on ? 100 : 0);
+                organ.input->Push(messages[chordKey], kDevice);
+                ++pushed;
+                if (++chordKey == 11) {
+                    chordKey = 0;
+                    on = !on;
+                }
+            }
+            next += std::chrono::milliseconds(1);
+            std::this_thread::sleep_until(next);
+        }
+        // Wait for the organ to catch up: the time it took is the real rate.
+        const size_t expected = notesBefore + static_cast<size_t>(perMs) * 1000 / 22 * perChord;
+        while (organ.probe.NoteOns() < expected && Clock::now() - start < std::chrono::seconds(30))
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        handledSeconds += std::chrono::duration<double>(Clock::now() - start).count();
+        organ.Settle();
+        Silence(organ);
+        dropped += organ.input->DroppedEvents() + organ.engine->DroppedRequests() - before;
+        // Leave every key up for the next round.
+        PushChord(organ, 0);
+        organ.Settle();
+    }
+    state.counters["dropped"] = static_cast<double>(dropped);
+    state.counters["handled_events_per_s"] = static_cast<double>(pushed) / handledSeconds;
+}
+BENCHMARK(BM_SustainedKeyEvents)->Arg(20000)->Arg(40000)->Arg(80000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
