@@ -7,11 +7,18 @@
 
 namespace corvinta::bench {
 
-FullOrgan::FullOrgan(bool withWorkers) : workers(withWorkers)
+FullOrgan::FullOrgan(FullOrganOptions options) : workers(options.workers)
 {
     console = std::make_unique<CConsole>(messages);
     ConsoleBuildSteps steps;
-    steps.readConfiguration = [](CConsole& c) { c.Settings().soundFonts = {{kBenchFont, kBenchFontBankOffset}}; };
+    steps.readConfiguration = [&options](CConsole& c) {
+        c.Settings().soundFonts = {{kBenchFont, kBenchFontBankOffset}};
+        if (options.polyphony > 0)
+            c.Settings().synth.polyphony = options.polyphony;
+        if (options.output == RankOutput::MidiPort)
+            for (auto& rank : c.RankSettings())
+                rank.deviceId = 0;
+    };
     console->Build(steps);
     console->inputDevicesInUse = {static_cast<uint16_t>(kDevice)};
     console->RebuildRouting();

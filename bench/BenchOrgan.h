@@ -30,18 +30,15 @@ public:
     MessageAnswer Show(const UserMessage& m) override { return m.unattendedAnswer; }
 };
 
-// No MIDI devices at all: the benchmarks push into the input ring themselves.
+// No MIDI inputs (the benchmarks push into the input ring themselves) and
+// one output that takes every message and does nothing with it.
 class NoMidi final : public IMidiSystem {
 public:
     std::string ApiName() const override { return "none"; }
-    const std::vector<std::string>& OutputNames() const override { return none_; }
+    const std::vector<std::string>& OutputNames() const override { return outputs_; }
     const std::vector<std::string>& InputNames() const override { return none_; }
     void Refresh() override {}
-    std::unique_ptr<IMidiOutputPort> OpenOutput(unsigned, std::string& error) override
-    {
-        error = "none";
-        return nullptr;
-    }
+    std::unique_ptr<IMidiOutputPort> OpenOutput(unsigned, std::string&) override { return std::make_unique<Port>(); }
     std::unique_ptr<IMidiInputPort> OpenInput(unsigned, MidiInputCallback, void*, std::string& error) override
     {
         error = "none";
@@ -49,6 +46,12 @@ public:
     }
 
 private:
+    struct Port final : IMidiOutputPort {
+        void Send(uint32_t) override {}
+        void Reset() override {}
+        bool Close(std::string&) override { return true; }
+    };
+    std::vector<std::string> outputs_{"null out"};
     std::vector<std::string> none_;
 };
 
@@ -79,10 +82,20 @@ private:
     std::atomic<size_t> others_{0};
 };
 
+// Where the ranks sound: FluidSynth as configured by default, or every rank
+// on an external MIDI port that costs nothing (the organ's own share).
+enum class RankOutput { Synth, MidiPort };
+
+struct FullOrganOptions {
+    // false: nothing runs on other threads; the caller drives the console
+    // and drains the engine itself (for instruction counts).
+    bool workers = true;
+    RankOutput output = RankOutput::Synth;
+    int polyphony = 0; // 0: the organ's default
+};
+
 struct FullOrgan {
-    // withWorkers false: nothing runs on other threads; the caller drives
-    // the console and drains the engine itself (for instruction counts).
-    explicit FullOrgan(bool withWorkers = true);
+    explicit FullOrgan(FullOrganOptions options = {});
     ~FullOrgan();
 
     // Waits until the engine has handled everything pushed so far.
