@@ -330,7 +330,10 @@ TEST(SoundFonts, AFontThatFailsIsReportedOnceAndDroppedAndTheOthersLoad)
         c.Settings().soundFonts = {{"missing.sf2", 25}, {kTestFont, 0}, {kTestFont, 1}};
     };
     console.Build(steps);
+    // FluidSynth's own complaint about the file stays off the terminal.
+    testing::internal::CaptureStderr();
     OutputEngine engine(console, EngineParts{.synth = {"none"}});
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     const auto shown = messages.Shown();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, "Failed to load the \"missing.sf2\" sound font");

@@ -1,0 +1,77 @@
+#include "bench/BenchOrgan.h"
+
+#include "organ/OrganSpec.h"
+
+#include <stdexcept>
+#include <thread>
+
+namespace corvinta::bench {
+
+FullOrgan::FullOrgan(FullOrganOptions options) : workers(options.workers)
+{
+    console = std::make_unique<CConsole>(messages);
+    ConsoleBuildSteps steps;
+    steps.readConfiguration = [&options](CConsole& c) {
+        c.Settings().soundFonts = {{kBenchFont, kBenchFontBankOffset}};
+        if (options.polyphony > 0)
+            c.Settings().synth.polyphony = options.polyphony;
+        if (options.output == RankOutput::MidiPort)
+            for (auto& rank : c.RankSettings())
+                rank.deviceId = 0;
+    };
+    console->Build(steps);
+    console->inputDevicesInUse = {static_cast<uint16_t>(kDevice)};
+    console->RebuildRouting();
+    input = std::make_unique<MidiInput>(*console, midi);
+    console->SetInputControl(input.get());
+
+    EngineParts parts;
+    parts.midi = &midi;
+    parts.synth.audioDriver = "none";
+    parts.observer = &probe;
+    engine = std::make_unique<OutputEngine>(*console, parts);
+    if (engine->SynthFailed())
+        throw std::runtime_error("FluidSynth could not start");
+    console->SetOutput(engine.get());
+    if (workers && (!input->StartWorker() || !engine->StartWorker()))
+        throw std::runtime_error("no worker thread");
+    if (workers)
+        input->SetInputEnabled(true);
+
+    // Every stop and coupler on every division, and every tremulant.
+    for (int item = 0; item < kStopCount; ++item)
+        if (kStops[static_cast<size_t>(item)].kind != StopKind::EffectStop)
+            console->OnCommand(StopTabCommand(item), 1);
+    for (int t = 0; t < kTremulantCount; ++t)
+        console->OnCommand(TremulantTabCommand(t), 1);
+    Settle();
+}
+
+FullOrgan::~FullOrgan()
+{
+    if (workers) {
+        input->SetInputEnabled(false);
+        input->StopWorker();
+        engine->StopWorker(50, 20);
+    }
+    console->SetOutput(nullptr);
+    console->SetInputControl(nullptr);
+}
+
+void FullOrgan::Settle()
+{
+    if (!workers) {
+        engine->HandlePending();
+        return;
+    }
+    // Both rings empty and the probe quiet for a moment.
+    size_t seen = ~size_t{0};
+    for (int quiet = 0; quiet < 5;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        const size_t now = probe.NoteOns() + probe.Others();
+        quiet = now == seen ? quiet + 1 : 0;
+        seen = now;
+    }
+}
+
+} // namespace corvinta::bench

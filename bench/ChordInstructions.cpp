@@ -1,0 +1,53 @@
+// One full-organ chord, on one thread, for valgrind's callgrind: the console
+// processes the eleven key events and the engine handles every request they
+// made. Only that part is counted (callgrind --collect-atstart=no), so a
+// regression in the event path shows as instructions, free of timing noise.
+//
+//   valgrind --tool=callgrind --collect-atstart=no build-bench/bench/bench_chord_instructions [port] [polyphony]
+//
+// "port" sounds every rank on a MIDI port that does nothing: the organ's own
+// instructions without FluidSynth's.
+
+#include "bench/BenchOrgan.h"
+
+#include <fluidsynth.h>
+#include <valgrind/callgrind.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+using namespace corvinta;
+using namespace corvinta::bench;
+
+int main(int argc, char** argv)
+{
+    FullOrganOptions options;
+    options.workers = false;
+    if (argc > 1 && std::strcmp(argv[1], "port") == 0)
+        options.output = RankOutput::MidiPort;
+    if (argc > 2)
+        options.polyphony = std::atoi(argv[2]);
+    FullOrgan organ(options);
+    auto play = [&](uint8_t velocity) {
+        PlayChord([&](uint32_t m) { organ.console->ProcessEvent(kDevice, m); }, velocity);
+        organ.engine->HandlePending();
+    };
+    // Once untimed, so first-use costs (the synthesizer's lazy set-up) stay out.
+    play(100);
+    play(0);
+    if (organ.engine->Synth())
+        fluid_synth_all_sounds_off(organ.engine->Synth()->Synth(), -1);
+
+    const size_t before = organ.probe.NoteOns();
+    CALLGRIND_TOGGLE_COLLECT;
+    play(100);
+    CALLGRIND_TOGGLE_COLLECT;
+    const size_t notes = organ.probe.NoteOns() - before;
+    CALLGRIND_TOGGLE_COLLECT;
+    play(0);
+    CALLGRIND_TOGGLE_COLLECT;
+    std::printf("rank note-ons per chord: %zu, rank messages in all: %zu\n", notes,
+                organ.probe.NoteOns() + organ.probe.Others());
+    return notes > 0 ? 0 : 1;
+}
