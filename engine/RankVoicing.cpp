@@ -15,6 +15,13 @@ bool ValidDivision(const OutputEngine& e, int d) { return d >= 0 && d < e.Divisi
 
 uint8_t ChannelNibble(const RNKSETTINGS& s) { return static_cast<uint8_t>(s.channel & 0x0F); }
 
+// The controller message that draws (on) or cancels an item.
+uint32_t ControlMessage(const ControlAssignment& a, bool on)
+{
+    return ShortMessage(static_cast<uint8_t>(0xB0 | ((on ? a.channelOn : a.channelOff) & 0x0F)),
+                        on ? a.controllerOn : a.controllerOff, on ? a.valueOn : a.valueOff);
+}
+
 } // namespace
 
 void OutputEngine::RankSend(int rank, uint32_t m)
@@ -200,9 +207,7 @@ void OutputEngine::StopHandler(OutputEngine& e, const OutputRequest& r)
             for (uint16_t key : e.HeldKeys(k))
                 e.ForEachPipe(k, *c, d, s, key & 0xFF, [&](int rank, int n) { e.RankNoteCounted(rank, n, r.c); });
 
-    const ControlAssignment& a = stop.control;
-    e.EchoConsoleMessage(ShortMessage(static_cast<uint8_t>(0xB0 | ((on ? a.channelOn : a.channelOff) & 0x0F)),
-                                      on ? a.controllerOn : a.controllerOff, on ? a.valueOn : a.valueOff));
+    e.EchoConsoleMessage(ControlMessage(stop.control, on));
 }
 
 void OutputEngine::CouplerHandler(OutputEngine& e, const OutputRequest& r)
@@ -241,9 +246,7 @@ void OutputEngine::CouplerHandler(OutputEngine& e, const OutputRequest& r)
                 e.ForEachPipe(d, *coupler, t, static_cast<int>(active), key & 0xFF,
                               [&](int rank, int n) { e.RankNoteCounted(rank, n, r.c); });
 
-    const ControlAssignment& a = stop.control;
-    e.EchoConsoleMessage(ShortMessage(static_cast<uint8_t>(0xB0 | ((on ? a.channelOn : a.channelOff) & 0x0F)),
-                                      on ? a.controllerOn : a.controllerOff, on ? a.valueOn : a.valueOff));
+    e.EchoConsoleMessage(ControlMessage(stop.control, on));
 }
 
 void OutputEngine::TremulantHandler(OutputEngine& e, const OutputRequest& r)
@@ -272,9 +275,7 @@ void OutputEngine::TremulantHandler(OutputEngine& e, const OutputRequest& r)
             e.RetriggerRank(rank);
         }
     }
-    const ControlAssignment& a = trem.control;
-    e.EchoConsoleMessage(ShortMessage(static_cast<uint8_t>(0xB0 | ((on ? a.channelOn : a.channelOff) & 0x0F)),
-                                      on ? a.controllerOn : a.controllerOff, on ? a.valueOn : a.valueOff));
+    e.EchoConsoleMessage(ControlMessage(trem.control, on));
 }
 
 void OutputEngine::EffectStopHandler(OutputEngine& e, const OutputRequest& r)
@@ -286,9 +287,7 @@ void OutputEngine::EffectStopHandler(OutputEngine& e, const OutputRequest& r)
     const bool on = r.c != 0;
     const CStop& stop = e.console_.Division(d).Stop(s);
     e.RankNoteCounted(stop.EffectiveRank(), stop.pitch, r.c);
-    const ControlAssignment& a = stop.control;
-    e.EchoConsoleMessage(ShortMessage(static_cast<uint8_t>(0xB0 | ((on ? a.channelOn : a.channelOff) & 0x0F)),
-                                      on ? a.controllerOn : a.controllerOff, on ? a.valueOn : a.valueOff));
+    e.EchoConsoleMessage(ControlMessage(stop.control, on));
 }
 
 void OutputEngine::ExpressionHandler(OutputEngine& e, const OutputRequest& r)
