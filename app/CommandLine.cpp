@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
 
 namespace corvinta {
 
@@ -61,11 +62,29 @@ CCommandLineInfoEx ParseCommandLine(const std::vector<std::string>& args)
             value(info.midiApi);
         else if (lower == "--midi-log")
             value(info.midiLog);
-        else if (lower == "--render") {
+        else if (lower == "--render")
             value(info.renderMidi);
+        else if (lower == "--output" || lower == "-o")
             value(info.renderWav);
+        else if (lower == "--record")
+            value(info.recordTake);
+        else if (lower == "--tempo") {
+            std::string tempo;
+            value(tempo);
+            char* end = nullptr;
+            const long percent = std::strtol(tempo.c_str(), &end, 10);
+            if (tempo.empty() || *end != '\0' || percent < 50 || percent > 200)
+                info.errors.push_back("--tempo takes a percentage from 50 to 200");
+            else
+                info.renderTempo = static_cast<int>(percent);
         } else if (lower == "--help" || lower == "-h")
             info.help = true;
+        else if (lower == "--version")
+            info.version = true;
+        else if (lower == "--list-midi")
+            info.listMidi = true;
+        else if (lower == "--check-audio")
+            info.checkAudio = true;
         else if (lower.rfind("set", 0) == 0 || lower == "xml" || lower == "stg")
             next = Next::Config;
         else if (lower.rfind("mem", 0) == 0 || lower == "cbo")
@@ -80,6 +99,10 @@ CCommandLineInfoEx ParseCommandLine(const std::vector<std::string>& args)
             info.midiApi = env;
     if (!info.midiApi.empty() && info.midiApi != "alsa" && info.midiApi != "jack")
         info.errors.push_back("--midi-api takes alsa or jack");
+    if (info.renderMidi.empty() && (!info.renderWav.empty() || !info.recordTake.empty() || info.renderTempo != 100))
+        info.errors.push_back("--output, --record and --tempo go with --render");
+    if (!info.renderMidi.empty() && info.renderWav.empty())
+        info.renderWav = std::filesystem::path(info.renderMidi).replace_extension(".wav").filename().string();
     return info;
 }
 
@@ -93,7 +116,19 @@ const char* CommandLineHelp()
            "  --audio-driver NAME  jack, pulseaudio, alsa, sdl2, file or none\n"
            "  --midi-api NAME      alsa or jack (also CORVINTA_MIDI_API)\n"
            "  --midi-log FILE      write every message the ranks send to FILE\n"
-           "  --render MIDI WAV    play MIDI through the organ into WAV, then end\n";
+           "  --list-midi          list the MIDI inputs and outputs, with the names the organ stores\n"
+           "  --check-audio        end with 0 when the organ can sound here (the audio driver opens), else 1\n"
+           "  --render FILE.mid    play FILE.mid through the organ into a WAV file, faster than real time\n"
+           "  --output FILE.wav    where --render writes (default: FILE.wav in the current folder)\n"
+           "  --record TAKE.mid    while rendering, record the console's performance into TAKE.mid\n"
+           "  --tempo PERCENT      the tempo --render plays at, 50 to 200 (default 100)\n"
+           "  --version            the program's version\n"
+           "  --help               this list\n";
+}
+
+const char* VersionText()
+{
+    return "Corvinta Style 216 ver 0.88\n";
 }
 
 } // namespace corvinta

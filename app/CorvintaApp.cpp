@@ -1,5 +1,9 @@
 #include "app/CorvintaApp.h"
 
+#include "platform/DataFiles.h"
+
+#include <fluidsynth.h>
+
 namespace corvinta {
 
 namespace {
@@ -16,10 +20,13 @@ CCorvintaApp::CCorvintaApp(CCommandLineInfoEx options, IUserMessages& messages)
         files_.comboFileName = options_.comboFile;
 }
 
-// The console (with its inputs) goes first, then the engine.
+// The player first (it pauses the console's input when it stops a file), then
+// the console with its inputs, then the engine.
 CCorvintaApp::~CCorvintaApp()
 {
     Close();
+    player_.reset();
+    recording_.reset();
     input_.reset();
     console_.reset();
     engine_.reset();
@@ -37,6 +44,11 @@ int CCorvintaApp::Start()
 
     ConsoleBuildSteps steps = PersistenceBuildSteps(files_);
     steps.assignControls = [](CConsole& c) { c.FillControlBytes(); };
+    // A render plays the organ as built unless it is given the organist's files.
+    if (Rendering() && options_.configFile.empty())
+        steps.readConfiguration = {};
+    if (Rendering() && options_.comboFile.empty())
+        steps.loadCombinations = {};
     console_->Build(steps);
     if (files_.quitRequested)
         return 1;
@@ -53,7 +65,7 @@ int CCorvintaApp::Start()
             ShowWarning(messages_, "Cannot create the MIDI log file '" + options_.midiLog + "'.", "Corvinta Error");
             log_.reset();
         } else if (Rendering()) {
-            log_->SetClock([] { return 0u; }); // the voices are set before any audio
+            log_->SetClock([this] { return renderTime_.load(std::memory_order_relaxed); });
         }
     }
     EngineParts parts;
@@ -69,15 +81,34 @@ int CCorvintaApp::Start()
         return 1;
     }
     console_->SetOutput(engine_.get());
+    std::function<uint32_t()> recordingClock;
+    if (Rendering())
+        recordingClock = [this] { return renderTime_.load(std::memory_order_relaxed); };
+    recording_ = std::make_unique<RecorderControl>(*engine_, messages_, recordingClock);
     running_ = true;
     return 0;
 }
 
-void CCorvintaApp::ConsoleReady()
+void CCorvintaApp::ConsoleReady(PlayerLinks playerLinks)
 {
-    input_->OpenAll();
+    playerLinks.push = [this](uint32_t message, uint32_t source) { return input_->Push(message, source); };
+    playerLinks.pauseResumeInput = [this] { console_->Panic(); };
+    playerLinks.recording = recording_.get();
+    PlayerOptions playerOptions;
+    if (Rendering()) {
+        playerOptions.timing = PlayerTiming::Sample;
+        if (FluidSynthHost* host = engine_->Synth())
+            fluid_settings_getnum(host->Settings(), "synth.sample-rate", &playerOptions.sampleRate);
+    }
+    player_ = std::make_unique<MidiFilePlayer>(messages_, std::move(playerLinks), playerOptions);
+    player_->BuildPlayerPanel();
+    // A render hears only its file: no keyboard may play into it.
+    if (!Rendering())
+        input_->OpenAll();
     engine_->SetMinimumExpression(console_->Settings().console.swellThreshold);
     input_->SetInputEnabled(true);
+    if (files_.noConfigurationFound && !Rendering())
+        player_->PlayStartupFile(FindDataFile(kStartupMidiFile));
 }
 
 void CCorvintaApp::Close()
@@ -87,6 +118,10 @@ void CCorvintaApp::Close()
     running_ = false;
     input_->SetInputEnabled(false);
     input_->StopWorker();
+    if (player_) {
+        player_->StopPlayer(true); // all notes off through the console's panic
+        player_->StopRecordingNoSave();
+    }
     // The engine drains nothing more: no new requests can arrive now.
     engine_->StopWorker(300, 100);
     if (FluidSynthHost* synth = engine_->Synth())

@@ -4,13 +4,16 @@
 
 #include "app/CommandLine.h"
 #include "engine/MidiLog.h"
+#include "engine/MidiRecorder.h"
 #include "engine/OutputEngine.h"
 #include "midi_in/MidiInput.h"
 #include "organ/Console.h"
 #include "persist/ConsolePersistence.h"
 #include "platform/MidiSystem.h"
 #include "platform/UserMessages.h"
+#include "synth/MidiFilePlayer.h"
 
+#include <atomic>
 #include <memory>
 
 namespace corvinta {
@@ -25,21 +28,29 @@ public:
     // Builds the console and the engine and starts both workers. Returns 0
     // when the organ is ready to play, else the exit code to end with.
     int Start();
-    // What the console window does once it is up: open the MIDI inputs, give
-    // the engine the swell threshold, enable input.
-    void ConsoleReady();
-    // Closes in order: input, engine, then the files. Safe to call twice.
+    // What the console window does once it is up: make the MIDI file player,
+    // open the MIDI inputs, give the engine the swell threshold, enable input
+    // and, on a first run, play the start-up piece. playerLinks lets the
+    // window add its dialogs and its panel's change notice.
+    void ConsoleReady(PlayerLinks playerLinks = {});
+    // Closes in order: input, player, engine, then the files. Safe to call twice.
     void Close();
 
+    const CCommandLineInfoEx& Options() const { return options_; }
     CConsole& Console() { return *console_; }
     OutputEngine& Engine() { return *engine_; }
     MidiInput& Input() { return *input_; }
     IMidiSystem& Midi() { return *midi_; }
     const PersistedFiles& Files() const { return files_; }
     MidiLog* Log() { return log_.get(); }
+    // Null until ConsoleReady.
+    MidiFilePlayer* Player() { return player_.get(); }
+    RecorderControl* Recording() { return recording_.get(); }
     // Rendering a file offline: no workers, no audio driver, and the
     // organist's files are read but never written.
     bool Rendering() const { return !options_.renderMidi.empty(); }
+    // While rendering, the log's and the recorder's clock: the audio rendered so far.
+    void SetRenderTime(uint32_t milliseconds) { renderTime_.store(milliseconds, std::memory_order_relaxed); }
 
 private:
     CCommandLineInfoEx options_;
@@ -50,6 +61,9 @@ private:
     std::unique_ptr<CConsole> console_;
     std::unique_ptr<MidiInput> input_;
     std::unique_ptr<OutputEngine> engine_;
+    std::unique_ptr<RecorderControl> recording_;
+    std::unique_ptr<MidiFilePlayer> player_;
+    std::atomic<uint32_t> renderTime_{0};
     bool running_ = false;
 };
 

@@ -1,120 +1,133 @@
 #include "app/OfflineRender.h"
 
 #include "app/CorvintaApp.h"
-#include "engine/MidiLog.h"
 
 #include <fluidsynth.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <unistd.h>
 
 namespace corvinta {
 
 namespace {
 
-struct RenderContext {
-    CConsole* console;
-    OutputEngine* engine;
+constexpr const char* kRenderCaption = "Corvinta Error";
+// Small blocks keep every event, and the log's time stamps, within 1.5 ms
+// of where the file puts them.
+constexpr int kBlock = 64;
+// Quieter than this is FluidSynth's dither: the reverb has died away.
+constexpr int kSilence = 2;
+constexpr double kLongestTailSeconds = 30.0;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-// Rebuilds the short message and hands it to the organ as the file player
-// does: source 0xFFFF with the channel, so the console's internal routing and
-// assignments apply.
-int OnFileEvent(void* data, fluid_midi_event_t* event)
+void PutLe(uint8_t* at, uint32_t value, int bytes)
 {
-    auto* ctx = static_cast<RenderContext*>(data);
-    const int type = fluid_midi_event_get_type(event);
-    if (type < 0x80 || type >= 0xF0)
-        return FLUID_OK;
-    const int channel = fluid_midi_event_get_channel(event) & 0x0F;
-    int data1 = 0, data2 = 0;
-    switch (type) {
-    case 0x80:
-    case 0x90:
-        data1 = fluid_midi_event_get_key(event);
-        data2 = fluid_midi_event_get_velocity(event);
-        break;
-    case 0xA0:
-        data1 = fluid_midi_event_get_key(event);
-        data2 = fluid_midi_event_get_value(event);
-        break;
-    case 0xB0:
-        data1 = fluid_midi_event_get_control(event);
-        data2 = fluid_midi_event_get_value(event);
-        break;
-    case 0xC0:
-    case 0xD0:
-        data1 = fluid_midi_event_get_program(event);
-        break;
-    case 0xE0: {
-        const int pitch = fluid_midi_event_get_pitch(event);
-        data1 = pitch & 0x7F;
-        data2 = (pitch >> 7) & 0x7F;
-        break;
-    }
-    default: return FLUID_OK;
-    }
-    const uint32_t message = uint32_t(type | channel) | uint32_t(data1 & 0x7F) << 8 | uint32_t(data2 & 0x7F) << 16;
-    ctx->console->ProcessEvent(0xFFFF | uint32_t(channel) << 16, message);
-    ctx->engine->HandlePending();
-    return FLUID_OK;
+    for (int i = 0; i < bytes; ++i)
+        at[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-struct PlayerDeleter {
-    void operator()(fluid_player_t* p) const { delete_fluid_player(p); }
-};
-struct RendererDeleter {
-    void operator()(fluid_file_renderer_t* r) const { delete_fluid_file_renderer(r); }
-};
+// 16-bit stereo PCM.
+std::array<uint8_t, 44> WavHeader(uint32_t frames, uint32_t rate)
+{
+    std::array<uint8_t, 44> h{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 2, 0};
+    const uint32_t dataBytes = frames * 4;
+    PutLe(&h[4], 36 + dataBytes, 4);
+    PutLe(&h[24], rate, 4);
+    PutLe(&h[28], rate * 4, 4);
+    PutLe(&h[32], 4, 2);
+    PutLe(&h[34], 16, 2);
+    h[36] = 'd', h[37] = 'a', h[38] = 't', h[39] = 'a';
+    PutLe(&h[40], dataBytes, 4);
+    return h;
+}
 
 } // namespace
 
-int RenderOffline(CCorvintaApp& app, const std::string& midiFile, const std::string& wavFile)
+int RenderOffline(CCorvintaApp& app)
 {
+    const CCommandLineInfoEx& options = app.Options();
     FluidSynthHost* host = app.Engine().Synth();
-    if (!host || !host->Synth())
+    MidiFilePlayer* player = app.Player();
+    if (!host || !host->Synth() || !player)
         return 1;
     IUserMessages& messages = app.Console().Messages();
-    fluid_settings_t* settings = host->Settings();
-    fluid_settings_setstr(settings, "audio.file.name", wavFile.c_str());
-    fluid_settings_setstr(settings, "audio.file.type", "wav");
-    fluid_settings_setstr(settings, "player.timing-source", "sample");
-    // Small blocks keep the events of the file, and the log's time stamps,
-    // within 1.5 ms of where the file puts them.
-    constexpr int kBlock = 64;
-    fluid_settings_setint(settings, "audio.period-size", kBlock);
-    double rate = 44100;
-    fluid_settings_getnum(settings, "synth.sample-rate", &rate);
-    uint64_t rendered = 0;
-    if (MidiLog* log = app.Log())
-        log->SetClock([&rendered, rate] { return static_cast<uint32_t>(rendered * 1000 / static_cast<uint64_t>(rate)); });
+    fluid_synth_t* synth = host->Synth();
+    double sampleRate = 44100;
+    fluid_settings_getnum(host->Settings(), "synth.sample-rate", &sampleRate);
+    const auto rate = static_cast<uint32_t>(sampleRate);
 
-    // The voices the organ set up at start-up were queued; sound them first.
-    app.Engine().HandlePending();
-    RenderContext ctx{&app.Console(), &app.Engine()};
-    std::unique_ptr<fluid_player_t, PlayerDeleter> player(new_fluid_player(host->Synth()));
-    if (!player || fluid_player_add(player.get(), midiFile.c_str()) != FLUID_OK) {
-        ShowError(messages, "Cannot play the MIDI file '" + midiFile + "'.", "Corvinta Error");
+    if (!player->LoadMidiFile(options.renderMidi)) {
+        ShowError(messages, "Cannot play the MIDI file '" + options.renderMidi + "'.", kRenderCaption);
         return 1;
     }
-    fluid_player_set_playback_callback(player.get(), &OnFileEvent, &ctx);
-    std::unique_ptr<fluid_file_renderer_t, RendererDeleter> renderer(new_fluid_file_renderer(host->Synth()));
-    if (!renderer) {
-        ShowError(messages, "Cannot write the audio file '" + wavFile + "'.", "Corvinta Error");
+    std::unique_ptr<std::FILE, FileCloser> wav(std::fopen(options.renderWav.c_str(), "wb"));
+    if (!wav) {
+        ShowError(messages, "Cannot write the audio file '" + options.renderWav + "'.", kRenderCaption);
         return 1;
     }
-    fluid_player_play(player.get());
-    while (fluid_player_get_status(player.get()) == FLUID_PLAYER_PLAYING) {
-        if (fluid_file_renderer_process_block(renderer.get()) != FLUID_OK)
-            break;
+    const auto placeholder = WavHeader(0, rate);
+    std::fwrite(placeholder.data(), 1, placeholder.size(), wav.get());
+
+    uint64_t rendered = 0;
+    uint64_t lastSound = 0; // frames up to the last one above the dither
+    std::array<int16_t, 2 * kBlock> samples{};
+    auto renderBlock = [&] {
+        app.Input().DrainHere();
+        app.Engine().HandlePending();
+        fluid_synth_write_s16(synth, kBlock, samples.data(), 0, 2, samples.data(), 1, 2);
+        std::fwrite(samples.data(), sizeof(int16_t), samples.size(), wav.get());
+        for (size_t i = 0; i < samples.size(); ++i)
+            if (std::abs(samples[i]) > kSilence)
+                lastSound = rendered + i / 2 + 1;
         rendered += kBlock;
+        app.SetRenderTime(static_cast<uint32_t>(rendered * 1000 / rate));
+    };
+
+    if (!options.recordTake.empty())
+        app.Recording()->StartRecording();
+    player->SetTempo(options.renderTempo);
+    app.SetRenderTime(0);
+    if (!player->StartPlayer(false)) {
+        ShowError(messages, "Cannot initialize MIDI Player!", kRenderCaption);
+        return 1;
     }
-    // Let the last notes and the reverb die away.
-    const uint64_t end = rendered + static_cast<uint64_t>(rate * 2);
-    while (rendered < end && fluid_file_renderer_process_block(renderer.get()) == FLUID_OK)
-        rendered += kBlock;
-    if (MidiLog* log = app.Log())
-        log->SetClock({});
-    return 0;
+    // The player's clock runs first in each block, so the events due at the
+    // block's start reach the organ before it renders the block.
+    while (player->FluidPlaying()) {
+        player->AdvanceClock(kBlock);
+        renderBlock();
+    }
+    player->StopPlayer(true); // all notes off, as at the end of any file played
+
+    // The tail: until no voice sounds and the reverb is below the dither.
+    const auto longest = rendered + static_cast<uint64_t>(kLongestTailSeconds * rate);
+    const uint64_t quiet = rate / 10;
+    while (rendered < longest && (fluid_synth_get_active_voice_count(synth) > 0 || rendered - lastSound < quiet))
+        renderBlock();
+
+    bool ok = true;
+    if (!options.recordTake.empty()) {
+        app.Recording()->ClearRecordingFlag();
+        ok = app.Recording()->StopRecording(options.recordTake, true);
+    }
+    // The file ends a block after its last sound.
+    const uint64_t frames = std::min(rendered, (lastSound + kBlock - 1) / kBlock * kBlock + kBlock);
+    const auto header = WavHeader(static_cast<uint32_t>(frames), rate);
+    std::fflush(wav.get());
+    if (std::ferror(wav.get()) || ::ftruncate(::fileno(wav.get()), static_cast<off_t>(44 + frames * 4)) != 0 ||
+        std::fseek(wav.get(), 0, SEEK_SET) != 0 || std::fwrite(header.data(), 1, header.size(), wav.get()) != header.size() ||
+        std::fflush(wav.get()) != 0) {
+        ShowError(messages, "Cannot write the audio file '" + options.renderWav + "'.", kRenderCaption);
+        return 1;
+    }
+    return ok ? 0 : 1;
 }
 
 } // namespace corvinta

@@ -1,16 +1,17 @@
 #pragma once
 // Plays a MIDI file through the whole organ into a WAV file, faster than real
-// time: every event of the file goes through the event processor and the
-// rank voicing exactly as a keyboard's would, on one thread, in step with the
-// rendered audio.
-
-#include <string>
+// time: the file player pushes every event into the console's input queue as
+// a keyboard would, and after every block of audio both queues are drained
+// on this thread, so the organ answers within the block and two renders of
+// one file are the same to the byte.
 
 namespace corvinta {
 
 class CCorvintaApp;
 
+// Renders the app's --render file into its --output file (recording a take
+// into --record when named). The app must be started and ConsoleReady.
 // Returns 0 on success, else an exit code after a message.
-int RenderOffline(CCorvintaApp& app, const std::string& midiFile, const std::string& wavFile);
+int RenderOffline(CCorvintaApp& app);
 
 } // namespace corvinta

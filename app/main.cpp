@@ -5,6 +5,8 @@
 #include "app/OfflineRender.h"
 #include "platform/StderrUserMessages.h"
 
+#include <fluidsynth.h>
+
 #include <csignal>
 #include <cstdio>
 #include <pthread.h>
@@ -20,7 +22,6 @@ int RunHeadless(CCorvintaApp& app)
     sigemptyset(&stop);
     sigaddset(&stop, SIGINT);
     sigaddset(&stop, SIGTERM);
-    app.ConsoleReady();
     std::fprintf(stderr, "Corvinta is playing (MIDI: %s, %zu input%s). Ctrl+C ends it.\n", app.Midi().ApiName().c_str(),
                  app.Midi().InputNames().size(), app.Midi().InputNames().size() == 1 ? "" : "s");
     int signal = 0;
@@ -28,6 +29,43 @@ int RunHeadless(CCorvintaApp& app)
     std::fprintf(stderr, "Corvinta is closing.\n");
     app.Close();
     return 0;
+}
+
+// The devices as the organ sees them; the names are those its configuration stores.
+int ListMidi(const CCommandLineInfoEx& options)
+{
+    const auto midi = OpenMidiSystem(options.midiApi);
+    std::printf("MIDI system: %s\n", midi->ApiName().c_str());
+    auto list = [](const char* title, const std::vector<std::string>& names) {
+        std::printf("%s:\n", title);
+        if (names.empty())
+            std::printf("  (none)\n");
+        for (size_t id = 0; id < names.size(); ++id)
+            std::printf("  %zu  %s\n", id, names[id].c_str());
+    };
+    list("Inputs", midi->InputNames());
+    list("Outputs", midi->OutputNames());
+    return 0;
+}
+
+// Whether FluidSynth can open the sound system with the driver the organ would use.
+int CheckAudio(const CCommandLineInfoEx& options)
+{
+    fluid_set_log_function(FLUID_PANIC, nullptr, nullptr);
+    fluid_set_log_function(FLUID_ERR, nullptr, nullptr);
+    fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
+    fluid_settings_t* settings = new_fluid_settings();
+    if (!options.audioDriver.empty())
+        fluid_settings_setstr(settings, "audio.driver", options.audioDriver.c_str());
+    fluid_synth_t* synth = new_fluid_synth(settings);
+    fluid_audio_driver_t* driver = synth ? new_fluid_audio_driver(settings, synth) : nullptr;
+    const bool sounds = driver != nullptr && options.audioDriver != "none";
+    if (driver)
+        delete_fluid_audio_driver(driver);
+    if (synth)
+        delete_fluid_synth(synth);
+    delete_fluid_settings(settings);
+    return sounds ? 0 : 1;
 }
 
 } // namespace
@@ -49,14 +87,26 @@ int main(int argc, char** argv)
         std::fputs(CommandLineHelp(), options.help ? stdout : stderr);
         return options.help ? 0 : 2;
     }
+    if (options.version) {
+        std::fputs(VersionText(), stdout);
+        return 0;
+    }
+    if (options.listMidi)
+        return ListMidi(options);
+    if (options.checkAudio)
+        return CheckAudio(options);
 
     StderrUserMessages messages;
     CCorvintaApp app(options, messages);
     if (const int code = app.Start(); code != 0)
         return code;
+    app.ConsoleReady();
     if (app.Rendering()) {
-        const int code = RenderOffline(app, options.renderMidi, options.renderWav);
+        const int code = RenderOffline(app);
         app.Close();
+        if (code == 0)
+            std::fprintf(stderr, "Corvinta rendered '%s' into '%s'.\n", options.renderMidi.c_str(),
+                         options.renderWav.c_str());
         return code;
     }
     return RunHeadless(app);

@@ -41,6 +41,11 @@ bool MidiInput::StartWorker()
     return queue_.Start([this](const InputEvent& e) { console_.ProcessEvent(e.source, e.message); });
 }
 
+int MidiInput::DrainHere()
+{
+    return queue_.DrainHere([this](const InputEvent& e) { console_.ProcessEvent(e.source, e.message); });
+}
+
 void MidiInput::StopWorker()
 {
     queue_.SetHeld(true);

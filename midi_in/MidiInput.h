@@ -37,6 +37,9 @@ public:
     bool StartWorker();
     // Ends the worker (the console is closing); pending events are dropped.
     void StopWorker();
+    // Without a worker (rendering a file offline): runs the event processor
+    // on the waiting events here, in order. Returns how many ran.
+    int DrainHere();
 
     // Opens and starts a device for each active device id.
     void OpenAll();

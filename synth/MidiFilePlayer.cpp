@@ -286,12 +286,12 @@ void MidiFilePlayer::PlayerCommand(int controlId)
     Notify();
 }
 
-bool MidiFilePlayer::PlayStartupFile()
+bool MidiFilePlayer::PlayStartupFile(const std::string& path)
 {
     std::error_code error;
-    if (!std::filesystem::is_regular_file(kStartupMidiFile, error))
+    if (!std::filesystem::is_regular_file(path, error))
         return true;
-    if (!LoadMidiFile(kStartupMidiFile)) {
+    if (!LoadMidiFile(path)) {
         Warn("Cannot load MIDI File!", kPlayerCaption);
         return false;
     }

@@ -120,9 +120,10 @@ public:
     // From the slider and from MIDI controls assigned to the tempo; any thread.
     void SetTempo(int sliderValue);
     void SetLoop(bool on);
-    // Plays "Console Up.mid" from the current folder when it exists; true when
-    // it does not exist or started.
-    bool PlayStartupFile();
+    // Plays the start-up piece ("Console Up.mid" from the current folder
+    // unless another path is given) when it exists; true when it does not
+    // exist or started.
+    bool PlayStartupFile(const std::string& path = kStartupMidiFile);
     // Ends a take without saving and releases the Record button.
     void StopRecordingNoSave();
 

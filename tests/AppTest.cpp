@@ -47,6 +47,23 @@ TEST(CommandLine, ParametersAreTakenInOrderAndLowerCased)
     EXPECT_FALSE(ParseCommandLine({"--midi-api", "winmm"}).errors.empty());
     EXPECT_FALSE(ParseCommandLine({"--midi-log"}).errors.empty());
     EXPECT_FALSE(ParseCommandLine({"bogus"}).errors.empty());
+
+    const CCommandLineInfoEx render =
+        ParseCommandLine({"--render", "songs/hymn.mid", "--record", "take.mid", "--tempo", "150"});
+    EXPECT_TRUE(render.errors.empty());
+    EXPECT_EQ(render.renderWav, "hymn.wav") << "beside the organist, not beside the song";
+    EXPECT_EQ(render.recordTake, "take.mid");
+    EXPECT_EQ(render.renderTempo, 150);
+    EXPECT_EQ(ParseCommandLine({"--render", "a.mid", "--output", "b.wav"}).renderWav, "b.wav");
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"--render", "a.mid", "--tempo", "49"},
+             {"--render", "a.mid", "--tempo", "201"},
+             {"--render", "a.mid", "--tempo", "fast"},
+             {"--output", "b.wav"},
+             {"--render"}})
+        EXPECT_FALSE(ParseCommandLine(bad).errors.empty()) << bad[0] << " " << bad.back();
+    EXPECT_TRUE(ParseCommandLine({"--version"}).version);
+    EXPECT_TRUE(ParseCommandLine({"--list-midi"}).listMidi);
 }
 
 // Runs each test in a folder of its own: the organ's files are named
@@ -97,6 +114,32 @@ TEST_F(InFolder, AFirstRunStartsPlaysAndWritesBothFilesOnClose)
     ASSERT_EQ(app.Start(), 0);
     EXPECT_FALSE(app.Files().noConfigurationFound);
     EXPECT_TRUE(app.Console().registration.Test(7));
+}
+
+std::vector<uint8_t> Piece();
+
+TEST_F(InFolder, OnlyAFirstRunPlaysTheStartupPieceAndClosingStopsIt)
+{
+    const std::vector<uint8_t> piece = Piece();
+    std::ofstream("Console Up.mid", std::ios::binary).write(reinterpret_cast<const char*>(piece.data()), piece.size());
+    RecordingUserMessages messages;
+    {
+        CCorvintaApp app(Options(), messages);
+        ASSERT_EQ(app.Start(), 0);
+        app.ConsoleReady();
+        ASSERT_NE(app.Player(), nullptr);
+        EXPECT_TRUE(app.Player()->Playing());
+        EXPECT_EQ(app.Player()->FileTitle(), "Console Up");
+        app.Close();
+        EXPECT_FALSE(app.Player()->Playing());
+        EXPECT_FALSE(app.Player()->PlayButtonDown());
+    }
+    CCorvintaApp app(Options(), messages);
+    ASSERT_EQ(app.Start(), 0);
+    app.ConsoleReady();
+    EXPECT_FALSE(app.Player()->Playing());
+    for (const UserMessage& m : messages.Shown())
+        EXPECT_EQ(m.caption.find("layer"), std::string::npos) << m.text;
 }
 
 TEST_F(InFolder, BaseCampIsNeverWrittenOver)
@@ -174,18 +217,25 @@ TEST_F(InFolder, RenderingPlaysAFileThroughTheOrganAndLeavesTheOrganistsFilesAlo
     ::setenv("CORVINTA_DATA_DIR", (folder / "data").c_str(), 1);
     const std::vector<uint8_t> piece = Piece();
     std::ofstream("piece.mid", std::ios::binary).write(reinterpret_cast<const char*>(piece.data()), piece.size());
+    // The organist's own files, which a render does not read unless named.
+    std::ofstream("Corvinta.xml") << "not a configuration";
 
     RecordingUserMessages messages;
     {
-        CCorvintaApp app(Options({"--render", "piece.mid", "out.wav", "--midi-log", "log.txt"}), messages);
+        CCorvintaApp app(Options({"--render", "piece.mid", "--output", "out.wav", "--midi-log", "log.txt"}), messages);
         ASSERT_EQ(app.Start(), 0);
-        ASSERT_EQ(RenderOffline(app, "piece.mid", "out.wav"), 0);
+        app.ConsoleReady();
+        ASSERT_EQ(RenderOffline(app), 0);
         app.Close();
     }
     ::unsetenv("CORVINTA_DATA_DIR");
-    for (const UserMessage& m : messages.Shown())
+    for (const UserMessage& m : messages.Shown()) {
         EXPECT_NE(m.icon, MessageIcon::Warning) << m.text;
-    EXPECT_FALSE(fs::exists("Corvinta.xml"));
+        EXPECT_EQ(m.text.find("Corvinta.xml"), std::string::npos) << m.text;
+        EXPECT_EQ(m.text.find("Corvinta.cbo"), std::string::npos) << m.text;
+    }
+    std::ifstream config("Corvinta.xml");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(config), {}), "not a configuration");
     EXPECT_FALSE(fs::exists("Corvinta.cbo"));
 
     // Silence before the first note, sound while it plays (0.5 s to 1 s).

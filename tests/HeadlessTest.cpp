@@ -1,12 +1,17 @@
 // The headless program as an organist runs it: started, stopped with
 // Ctrl+C (SIGINT) or by the system (SIGTERM), its files written on the way out.
 
+#include "organ/Console.h"
+#include "persist/ConsolePersistence.h"
+#include "platform/RecordingUserMessages.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -19,6 +24,7 @@ namespace {
 int RunAndStop(const fs::path& folder, int signal)
 {
     const fs::path err = folder / "stderr.txt";
+    fs::remove(err); // what an earlier run said
     const pid_t pid = ::fork();
     if (pid == 0) {
         fs::current_path(folder);
@@ -41,6 +47,41 @@ int RunAndStop(const fs::path& folder, int signal)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+std::string Read(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// A configuration without the drawn stops: a first run plays the start-up
+// piece, which draws stops of its own.
+std::string WithoutTabState(const std::string& xml)
+{
+    std::string kept;
+    std::istringstream in(xml);
+    for (std::string line; std::getline(in, line);)
+        if (line.find("<tabstate") == std::string::npos)
+            kept += line + "\n";
+    return kept;
+}
+
+// The files a default console writes when it closes.
+void WriteDefaultFiles(const fs::path& folder)
+{
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder);
+    {
+        corvinta::RecordingUserMessages messages;
+        corvinta::CConsole console(messages);
+        corvinta::PersistedFiles files;
+        corvinta::ConsoleBuildSteps steps = corvinta::PersistenceBuildSteps(files);
+        steps.assignControls = [](corvinta::CConsole& c) { c.FillControlBytes(); };
+        console.Build(steps);
+        corvinta::SaveAtClose(console, files);
+    }
+    fs::current_path(previous);
+}
+
 TEST(Headless, StopsCleanlyOnEitherSignalAndKeepsTheSettings)
 {
     for (int signal : {SIGINT, SIGTERM}) {
@@ -53,6 +94,30 @@ TEST(Headless, StopsCleanlyOnEitherSignalAndKeepsTheSettings)
         EXPECT_EQ(fs::file_size(folder / "Corvinta.cbo"), 8104u);
         fs::remove_all(folder);
     }
+}
+
+TEST(Headless, AFirstRunWritesTheDefaultsAndTheNextReadsThemBackSilently)
+{
+    const fs::path base = fs::temp_directory_path() / ("corvinta-headless-defaults-" + std::to_string(::getpid()));
+    const fs::path run = base / "run", defaults = base / "defaults";
+    fs::remove_all(base);
+    fs::create_directories(run);
+    fs::create_directories(defaults);
+    WriteDefaultFiles(defaults);
+
+    ASSERT_EQ(RunAndStop(run, SIGTERM), 0);
+    const std::string first = Read(run / "Corvinta.xml");
+    EXPECT_EQ(WithoutTabState(first), WithoutTabState(Read(defaults / "Corvinta.xml")));
+    EXPECT_EQ(Read(run / "Corvinta.cbo"), Read(defaults / "Corvinta.cbo"));
+
+    // The second run reads both back without a word and writes them unchanged.
+    ASSERT_EQ(RunAndStop(run, SIGTERM), 0);
+    const std::string said = Read(run / "stderr.txt");
+    EXPECT_EQ(said.find("Configuration"), std::string::npos) << said;
+    EXPECT_EQ(said.find("ombination"), std::string::npos) << said;
+    EXPECT_EQ(Read(run / "Corvinta.xml"), first);
+    EXPECT_EQ(Read(run / "Corvinta.cbo"), Read(defaults / "Corvinta.cbo"));
+    fs::remove_all(base);
 }
 
 } // namespace
