@@ -7,7 +7,6 @@
 #include "bench/BenchOrgan.h"
 
 #include <benchmark/benchmark.h>
-#include <fluidsynth.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -39,15 +38,6 @@ RankOutput OutputOf(const benchmark::State& state)
     return state.range(0) == 0 ? RankOutput::Synth : RankOutput::MidiPort;
 }
 
-// Silences the synthesizer between chords, as a running audio driver would
-// let the releases die away; otherwise voices pile up and every note-on
-// pays for stealing one.
-void Silence(FullOrgan& organ)
-{
-    if (organ.engine->Synth())
-        fluid_synth_all_sounds_off(organ.engine->Synth()->Synth(), -1);
-}
-
 // range(1) of a latency benchmark: the whole chord, or its pedal note alone.
 bool WholeChord(const benchmark::State& state)
 {
@@ -71,7 +61,7 @@ size_t RankNotesPerChord(FullOrgan& organ, bool whole = true)
     const size_t n = organ.probe.NoteOns() - before;
     PushChord(organ, 0, whole);
     organ.Settle();
-    Silence(organ);
+    organ.Silence();
     return n;
 }
 
@@ -112,7 +102,7 @@ void BM_ChordLatency(benchmark::State& state)
         state.SetIterationTime(us / 1e6);
         PushChord(organ, 0, whole);
         organ.Settle();
-        Silence(organ);
+        organ.Silence();
     }
     std::sort(samples.begin(), samples.end());
     state.counters["rank_notes"] = static_cast<double>(perChord);
@@ -168,7 +158,7 @@ void BM_SustainedKeyEvents(benchmark::State& state)
         // about 10 ms of quiet to be sure, which is taken off again.
         organ.Settle();
         handledSeconds += std::chrono::duration<double>(Clock::now() - start).count() - 0.010;
-        Silence(organ);
+        organ.Silence();
         dropped += organ.input->DroppedEvents() + organ.engine->DroppedRequests() - before;
         // Leave every key up for the next round.
         PushChord(organ, 0);
