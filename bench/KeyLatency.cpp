@@ -88,10 +88,12 @@ void BM_ChordLatency(benchmark::State& state)
         const Clock::time_point start = Clock::now();
         PushChord(organ, 100, whole);
         const Clock::time_point deadline = start + std::chrono::seconds(2);
-        // Sleep while waiting: the workers get both cores, and the stamp, not
-        // this thread, marks when the last note left.
+        // Sleep while waiting, and long: the stamp, not this thread, marks
+        // when the last note left, and on two cores every wake-up of this
+        // thread would take a core from a worker in the middle of the chord.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
         while (organ.probe.NoteOns() <= last && Clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::microseconds(20));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         if (organ.probe.NoteOns() <= last) {
             state.SkipWithError("the chord did not sound in 2 s");
             break;
@@ -133,6 +135,7 @@ void BM_SustainedKeyEvents(benchmark::State& state)
     uint64_t dropped = 0;
     uint64_t pushed = 0;
     double handledSeconds = 0;
+    const size_t noteOnsBefore = organ.probe.NoteOns();
     for (auto _ : state) {
         const uint64_t before = organ.input->DroppedEvents() + organ.engine->DroppedRequests();
         size_t chordKey = 0;
@@ -165,11 +168,15 @@ void BM_SustainedKeyEvents(benchmark::State& state)
         organ.Settle();
     }
     state.counters["dropped"] = static_cast<double>(dropped);
+    // Once a key's release is dropped its pipes stay counted as held and
+    // later presses send nothing, so after the first drop the rate flatters
+    // the organ; the rank note-ons show how much it really sounded.
+    state.counters["rank_note_ons"] = static_cast<double>(organ.probe.NoteOns() - noteOnsBefore);
     state.counters["handled_events_per_s"] = static_cast<double>(pushed) / handledSeconds;
 }
 BENCHMARK(BM_SustainedKeyEvents)
     ->ArgNames({"port", "rate"})
-    ->ArgsProduct({{0, 1}, {20000, 40000, 80000}})
+    ->ArgsProduct({{0, 1}, {5000, 10000, 20000, 40000, 80000}})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
