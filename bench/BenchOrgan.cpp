@@ -2,17 +2,26 @@
 
 #include "organ/OrganSpec.h"
 
+#include <fluidsynth.h>
+
+#include <cstdlib>
 #include <stdexcept>
 #include <thread>
 
 namespace corvinta::bench {
+
+const char* BenchFont()
+{
+    const char* chosen = std::getenv("CORVINTA_BENCH_FONT");
+    return chosen && *chosen ? chosen : CORVINTA_BENCH_FONT;
+}
 
 FullOrgan::FullOrgan(FullOrganOptions options) : workers(options.workers)
 {
     console = std::make_unique<CConsole>(messages);
     ConsoleBuildSteps steps;
     steps.readConfiguration = [&options](CConsole& c) {
-        c.Settings().soundFonts = {{kBenchFont, kBenchFontBankOffset}};
+        c.Settings().soundFonts = {{BenchFont(), kBenchFontBankOffset}};
         if (options.polyphony > 0)
             c.Settings().synth.polyphony = options.polyphony;
         if (options.output == RankOutput::MidiPort)
@@ -72,6 +81,20 @@ void FullOrgan::Settle()
         quiet = now == seen ? quiet + 1 : 0;
         seen = now;
     }
+}
+
+} // namespace corvinta::bench
+
+namespace corvinta::bench {
+
+void FullOrgan::Silence()
+{
+    FluidSynthHost* host = engine->Synth();
+    if (!host)
+        return;
+    fluid_synth_all_sounds_off(host->Synth(), -1);
+    float left[64], right[64];
+    fluid_synth_write_float(host->Synth(), 64, left, 0, 1, right, 0, 1);
 }
 
 } // namespace corvinta::bench

@@ -20,9 +20,10 @@ namespace corvinta::bench {
 
 using Clock = std::chrono::steady_clock;
 
-// Until the organ's own sound font is in place the benchmarks use the General
-// MIDI font Debian ships, shifted as the organ expects.
-inline const char* kBenchFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+// The organ's own sound font from this build, at the bank offset of the
+// organ's default entry; CORVINTA_BENCH_FONT=path plays another font (the
+// General MIDI one Debian ships, say) at the same offset.
+const char* BenchFont();
 inline constexpr int kBenchFontBankOffset = 25;
 
 class QuietMessages final : public IUserMessages {
@@ -100,6 +101,11 @@ struct FullOrgan {
 
     // Waits until the engine has handled everything pushed so far.
     void Settle();
+    // Cuts every synthesizer voice and renders one block, as a running audio
+    // driver would let the releases end: FluidSynth frees a cut voice only
+    // when it renders, so without this each chord would find the last one's
+    // voices still taking slots and steal. Only while the engine is idle.
+    void Silence();
 
     QuietMessages messages;
     NoMidi midi;

@@ -9,13 +9,12 @@ import time
 FONT = "/usr/share/sounds/sf2/TimGM6mb.sf2"
 
 
-def organ_folder():
+def organ_folder(font=FONT):
     """A folder with data/Corvinta.sf2 and no configuration: the organ's
-    defaults, with the General MIDI font standing in for the organ's own
-    font until that exists."""
+    defaults, with font (by default the General MIDI one) as its sound."""
     folder = tempfile.mkdtemp(prefix="corvinta-bench-")
     os.makedirs(os.path.join(folder, "data"))
-    os.symlink(FONT, os.path.join(folder, "data", "Corvinta.sf2"))
+    os.symlink(os.path.abspath(font), os.path.join(folder, "data", "Corvinta.sf2"))
     return folder
 
 

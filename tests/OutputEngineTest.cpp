@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -93,6 +94,31 @@ TEST_F(Engine, HoldingDoesNotSpin)
     engine->Push(RequestType::KeyNote, 0, 60, 100);
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(engine->WorkerPasses(), 0u);
+}
+
+// The worker watches briefly for more work after each request; it must then
+// sleep, both with the ring empty and with requests held back.
+TEST_F(Engine, AnIdleWorkerSleepsAfterItsWatch)
+{
+    auto cpuUsedOver = [](std::chrono::milliseconds wall) {
+        auto now = [] {
+            timespec t{};
+            clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+            return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+        };
+        const auto before = now();
+        std::this_thread::sleep_for(wall);
+        return now() - before;
+    };
+    ASSERT_TRUE(engine->StartWorker());
+    engine->Push(RequestType::KeyNote, 0, 60, 100);
+    ASSERT_TRUE(seen.WaitFor(1));
+    EXPECT_LT(cpuUsedOver(200ms), 50ms);
+
+    engine->SetHold(true);
+    engine->Push(RequestType::KeyNote, 0, 60, 0);
+    EXPECT_LT(cpuUsedOver(200ms), 50ms);
+    EXPECT_EQ(seen.Count(), 1u);
 }
 
 TEST_F(Engine, ARingFullWhileHeldRefusesTheNextPushAndKeepsTheOldest)
