@@ -14,6 +14,7 @@ OutputEngine::OutputEngine(CConsole& console, EngineParts parts)
     : console_(console), midi_(parts.midi), observer_(parts.observer)
 {
     FillHandlerTable();
+    queue_.SetIdleWork([this] { HandleKeptReleases(); });
     minimumExpression_ = {0, 0};
 
     // Every coupling record the matrix can ever hold exists from the start,
@@ -94,7 +95,22 @@ void OutputEngine::Push(RequestType type, int32_t a, int32_t b, uint8_t c)
 
 bool OutputEngine::TryPush(const OutputRequest& request)
 {
-    return queue_.TryPush(request);
+    if (queue_.TryPush(request))
+        return true;
+    bool kept = false;
+    if (request.c == 0 && request.type == RequestType::KeyNote)
+        kept = keyReleases_.Keep(request.a, request.b);
+    else if (request.c == 0 && request.type == RequestType::RankNote)
+        kept = rankReleases_.Keep(request.a, request.b);
+    if (kept)
+        queue_.Wake();
+    return kept;
+}
+
+void OutputEngine::HandleKeptReleases()
+{
+    keyReleases_.Take([this](int division, int note) { Handle(OutputRequest{RequestType::KeyNote, division, note, 0}); });
+    rankReleases_.Take([this](int rank, int note) { Handle(OutputRequest{RequestType::RankNote, rank, note, 0}); });
 }
 
 bool OutputEngine::StartWorker()

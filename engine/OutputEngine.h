@@ -8,6 +8,8 @@
 #include "organ/Coupler.h"
 #include "organ/OutputRequest.h"
 #include "platform/MidiSystem.h"
+#include "organ/OrganSpec.h"
+#include "platform/ReleaseBacklog.h"
 #include "platform/WorkQueue.h"
 #include "synth/FluidSynthHost.h"
 
@@ -40,9 +42,11 @@ public:
     OutputEngine& operator=(const OutputEngine&) = delete;
 
     // Safe from any thread; never blocks. A push into a full ring is dropped
-    // and counted rather than overwriting a request that is still waiting.
+    // and counted rather than overwriting a request that is still waiting;
+    // a key or rank note release is kept aside instead, and handled once the
+    // ring has been emptied, so a burst never leaves a pipe sounding.
     void Push(RequestType type, int32_t a, int32_t b, uint8_t c) override;
-    // The same, telling whether the request found room.
+    // The same, telling whether the request was queued or kept.
     bool TryPush(const OutputRequest& request);
 
     // Starts the output worker at normal priority; false if no thread could be made.
@@ -141,8 +145,12 @@ private:
     template <class Sound>
     void ForEachPipe(int source, const Coupler& coupler, int stopDivision, int stopIndex, int key, Sound sound);
 
+    void HandleKeptReleases();
+
     // The ring of 256 requests and the output worker that empties it.
     WorkQueue<OutputRequest, 256> queue_;
+    ReleaseBacklog<kDivisionCount> keyReleases_;
+    ReleaseBacklog<kRankCount> rankReleases_;
 
     std::array<Handler, kRequestTypeCount> handlers_{};
     // Held by the worker while a handler runs, and by the few operations that

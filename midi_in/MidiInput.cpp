@@ -19,6 +19,7 @@ struct MidiInput::Device {
 MidiInput::MidiInput(CConsole& console, IMidiSystem& midi) : console_(console), midi_(midi)
 {
     queue_.SetHeld(true); // input is enabled once the console is ready
+    queue_.SetIdleWork([this] { HandleKeptReleases(); });
 }
 
 MidiInput::~MidiInput()
@@ -135,9 +136,44 @@ int MidiInput::OpenDeviceCount() const
     return open;
 }
 
+namespace {
+// Rows of the release backlog: 16 channels for each of the first devices,
+// then 16 for the program's own events.
+constexpr int kInternalSlot = kKeptReleaseSlots - 1;
+
+int ReleaseRow(uint32_t source, uint32_t message)
+{
+    const int channel = static_cast<int>(message & 0x0F);
+    if ((source & 0xFFFF) == kInternalSource)
+        return kInternalSlot * 16 + channel;
+    return source < static_cast<uint32_t>(kInternalSlot) ? static_cast<int>(source) * 16 + channel : -1;
+}
+
+bool IsRelease(uint32_t message)
+{
+    const uint32_t status = message & 0xF0;
+    return status == 0x80 || (status == 0x90 && ((message >> 16) & 0x7F) == 0);
+}
+} // namespace
+
 bool MidiInput::Push(uint32_t message, uint32_t source)
 {
-    return queue_.TryPush(InputEvent{message, source});
+    if (queue_.TryPush(InputEvent{message, source}))
+        return true;
+    if (!IsRelease(message) || !releases_.Keep(ReleaseRow(source, message), static_cast<int>((message >> 8) & 0x7F)))
+        return false;
+    queue_.Wake();
+    return true;
+}
+
+void MidiInput::HandleKeptReleases()
+{
+    releases_.Take([this](int row, int note) {
+        const int slot = row / 16;
+        const auto channel = static_cast<uint32_t>(row % 16);
+        const uint32_t source = slot == kInternalSlot ? (kInternalSource | channel << 16) : static_cast<uint32_t>(slot);
+        console_.ProcessEvent(source, (0x80 | channel) | static_cast<uint32_t>(note) << 8);
+    });
 }
 
 // On the MIDI system's thread: nothing but the push.

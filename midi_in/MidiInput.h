@@ -6,6 +6,7 @@
 
 #include "organ/FastStop.h"
 #include "platform/MidiSystem.h"
+#include "platform/ReleaseBacklog.h"
 #include "platform/WorkQueue.h"
 
 #include <cstdint>
@@ -22,6 +23,8 @@ struct InputEvent {
 };
 
 inline constexpr uint32_t kInternalSource = 0xFFFF;
+// Releases kept when the ring is full: the first 31 devices and the program's own events.
+inline constexpr int kKeptReleaseSlots = 32;
 
 class MidiInput final : public IInputControl {
 public:
@@ -50,6 +53,8 @@ public:
     bool InputEnabled() const { return !queue_.Held(); }
 
     // Safe from any thread, never blocks. The MIDI file player pushes here too.
+    // A note release that finds the ring full is kept aside and handled once
+    // the ring is empty (true); anything else is dropped and counted (false).
     bool Push(uint32_t message, uint32_t source);
 
     int OpenDeviceCount() const;
@@ -60,11 +65,14 @@ private:
     static void Callback(void* context, uint32_t message);
     void ReportDeviceError(unsigned deviceId, const std::string& error, const char* caption);
 
+    void HandleKeptReleases();
+
     CConsole& console_;
     IMidiSystem& midi_;
     std::vector<std::unique_ptr<Device>> devices_;
     // Held while input is disabled: events wait for the console window.
     WorkQueue<InputEvent, 256> queue_;
+    ReleaseBacklog<kKeptReleaseSlots * 16> releases_;
 };
 
 } // namespace corvinta

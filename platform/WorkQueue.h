@@ -47,6 +47,11 @@ public:
         return true;
     }
 
+    // Work for the worker once it has emptied the ring (set before Start).
+    void SetIdleWork(std::function<void()> idle) { idle_ = std::move(idle); }
+    // Has the worker look again without an entry: idle work is waiting.
+    void Wake() { message_.Set(); }
+
     // Starts the worker; false if no thread could be made.
     bool Start(std::function<void(const T&)> process)
     {
@@ -90,8 +95,11 @@ public:
             process(entry);
             ++handled;
         }
-        if (pending_.load() == 0)
+        if (pending_.load() == 0) {
             message_.Reset();
+            if (idle_)
+                idle_();
+        }
         return handled;
     }
 
@@ -143,18 +151,35 @@ private:
 
             T entry;
             if (!ring_.TryPop(entry)) {
+                if (pending_.load() == 0) { // woken for idle work alone
+                    message_.Reset();
+                    if (pending_.load() > 0)
+                        message_.Set();
+                    RunIdle();
+                    continue;
+                }
                 // A producer has claimed the next cell but not yet filled it.
                 std::this_thread::yield();
                 continue;
             }
+            bool emptied = false;
             if (pending_.fetch_sub(1) == 1) {
+                emptied = true;
                 message_.Reset();
                 if (pending_.load() > 0)
                     message_.Set();
             }
             process_(entry);
+            if (emptied)
+                RunIdle();
         }
         stopped_.store(true);
+    }
+
+    void RunIdle()
+    {
+        if (idle_)
+            idle_();
     }
 
     MpscRing<T, Capacity> ring_;
@@ -168,6 +193,7 @@ private:
     std::atomic<bool> held_{false};    // written by the owner, read by the worker
     std::atomic<bool> stopped_{false}; // written by the worker, read by the owner
     std::function<void(const T&)> process_;
+    std::function<void()> idle_;
     Thread worker_;
 };
 

@@ -3,6 +3,7 @@
 // engine, and the rank messages seen on FluidSynth and on an external port.
 
 #include "FakeMidiSystem.h"
+#include "RecordingQueue.h"
 #include "JackServer.h"
 #include "engine/OutputEngine.h"
 #include "midi_in/MidiInput.h"
@@ -179,3 +180,42 @@ TEST(MidiInput, ADeviceThatWillNotOpenIsReportedTwice)
 }
 
 } // namespace
+
+// A key release that finds the input ring full still reaches the console,
+// after everything that was queued before it.
+TEST(MidiInput, AReleaseRefusedByAFullRingStillReleasesTheKey)
+{
+    RecordingUserMessages messages;
+    CConsole console(messages);
+    console.Build();
+    test::RecordingQueue output;
+    console.SetOutput(&output);
+    NoMidiSystem none;
+    MidiInput input(console, none);
+    console.RebuildRouting();
+    ASSERT_TRUE(input.StartWorker());
+    const auto solo = static_cast<uint32_t>(kDivisions[0].defaultInputChannel);
+    const uint32_t source = kInternalSource | solo << 16;
+    auto note = [&](uint32_t status, uint32_t key, uint32_t velocity) { return (status | solo) | key << 8 | velocity << 16; };
+
+    // Input is still disabled: the ring fills.
+    ASSERT_TRUE(input.Push(note(0x90, 60, 100), source));
+    for (int i = 1; i < 256; ++i)
+        ASSERT_TRUE(input.Push(note(0xA0, 60, 10), source));
+    EXPECT_TRUE(input.Push(note(0x90, 60, 0), source)) << "a release is kept";
+    EXPECT_FALSE(input.Push(note(0x90, 62, 100), source)) << "a press is dropped";
+    input.SetInputEnabled(true);
+
+    std::vector<OutputRequest> keys;
+    for (int wait = 0; wait < 500 && (keys.empty() || keys.back().c != 0); ++wait) {
+        std::this_thread::sleep_for(10ms);
+        for (const OutputRequest& r : output.Take())
+            if (r.type == RequestType::KeyNote)
+                keys.push_back(r);
+    }
+    ASSERT_EQ(keys.size(), 2u);
+    EXPECT_EQ(keys[0].b, 60);
+    EXPECT_GT(keys[0].c, 0);
+    EXPECT_EQ(keys[1], (OutputRequest{RequestType::KeyNote, 0, 60, 0}));
+    input.StopWorker();
+}

@@ -126,12 +126,36 @@ TEST_F(Engine, ARingFullWhileHeldRefusesTheNextPushAndKeepsTheOldest)
     engine->SetHold(true);
     ASSERT_TRUE(engine->StartWorker());
     for (int i = 0; i < 257; ++i)
-        engine->Push(RequestType::KeyNote, 0, i % 128, static_cast<uint8_t>(i));
+        engine->Push(RequestType::KeyNote, 0, i % 128, static_cast<uint8_t>(i % 127 + 1));
     EXPECT_EQ(engine->DroppedRequests(), 1u);
     engine->SetHold(false);
     ASSERT_TRUE(seen.WaitFor(256));
-    EXPECT_EQ(seen.requests.front().c, 0);
-    EXPECT_EQ(seen.requests.back().c, 255);
+    std::this_thread::sleep_for(20ms);
+    std::lock_guard lock(seen.mutex);
+    ASSERT_EQ(seen.requests.size(), 256u);
+    EXPECT_EQ(seen.requests.front().c, 1);
+    EXPECT_EQ(seen.requests.back().c, 255 % 127 + 1);
+}
+
+// A release that finds the ring full must still end its notes: it is kept
+// and handled after everything queued before it.
+TEST_F(Engine, AReleaseRefusedByAFullRingIsHandledOnceTheRingEmpties)
+{
+    engine->SetHold(true);
+    ASSERT_TRUE(engine->StartWorker());
+    for (int i = 0; i < 256; ++i)
+        ASSERT_TRUE(engine->TryPush({RequestType::KeyNote, 1, 36 + i % 60, 100}));
+    EXPECT_TRUE(engine->TryPush({RequestType::KeyNote, 0, 60, 0})) << "kept";
+    EXPECT_TRUE(engine->TryPush({RequestType::RankNote, 9, 38, 0})) << "kept";
+    EXPECT_FALSE(engine->TryPush({RequestType::KeyNote, 0, 61, 100})) << "a press is dropped";
+    EXPECT_FALSE(engine->TryPush({RequestType::KeyNote, 99, 60, 0})) << "no such division";
+    engine->SetHold(false);
+    ASSERT_TRUE(seen.WaitFor(258));
+    std::this_thread::sleep_for(20ms);
+    std::lock_guard lock(seen.mutex);
+    ASSERT_EQ(seen.requests.size(), 258u);
+    EXPECT_EQ(seen.requests[256], (OutputRequest{RequestType::KeyNote, 0, 60, 0}));
+    EXPECT_EQ(seen.requests[257], (OutputRequest{RequestType::RankNote, 9, 38, 0}));
 }
 
 TEST_F(Engine, ExitWithPendingRequestsEndsWithoutHandlingThem)
@@ -194,7 +218,7 @@ TEST_F(Engine, ManyProducersLoseNothingAndKeepEachProducersOrder)
         producers.emplace_back([&, p] {
             for (int i = 0; i < kEach; ++i) {
                 // Back off while the ring is full, as a real source is paced.
-                while (!engine->TryPush({RequestType::KeyNote, p, i, 0}))
+                while (!engine->TryPush({RequestType::KeyNote, p, i, 1}))
                     std::this_thread::yield();
             }
         });
