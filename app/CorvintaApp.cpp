@@ -59,13 +59,17 @@ int CCorvintaApp::Start()
         return 1;
     }
 
+    // While rendering, time is the audio rendered so far.
+    std::function<uint32_t()> renderClock;
+    if (Rendering())
+        renderClock = [this] { return renderTime_.load(std::memory_order_relaxed); };
     if (!options_.midiLog.empty()) {
         log_ = std::make_unique<MidiLog>(midi_->OutputNames());
         if (!log_->Open(options_.midiLog)) {
             ShowWarning(messages_, "Cannot create the MIDI log file '" + options_.midiLog + "'.", "Corvinta Error");
             log_.reset();
-        } else if (Rendering()) {
-            log_->SetClock([this] { return renderTime_.load(std::memory_order_relaxed); });
+        } else if (renderClock) {
+            log_->SetClock(renderClock);
         }
     }
     EngineParts parts;
@@ -81,10 +85,7 @@ int CCorvintaApp::Start()
         return 1;
     }
     console_->SetOutput(engine_.get());
-    std::function<uint32_t()> recordingClock;
-    if (Rendering())
-        recordingClock = [this] { return renderTime_.load(std::memory_order_relaxed); };
-    recording_ = std::make_unique<RecorderControl>(*engine_, messages_, recordingClock);
+    recording_ = std::make_unique<RecorderControl>(*engine_, messages_, renderClock);
     running_ = true;
     return 0;
 }

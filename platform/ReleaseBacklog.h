@@ -27,8 +27,6 @@ public:
         return true;
     }
 
-    bool Pending() const { return pending_.load(std::memory_order_acquire); }
-
     // Calls release(row, note) for every kept release and forgets it.
     template <class Release>
     void Take(Release release)

@@ -97,8 +97,7 @@ public:
         }
         if (pending_.load() == 0) {
             message_.Reset();
-            if (idle_)
-                idle_();
+            RunIdle();
         }
         return handled;
     }
@@ -152,9 +151,7 @@ private:
             T entry;
             if (!ring_.TryPop(entry)) {
                 if (pending_.load() == 0) { // woken for idle work alone
-                    message_.Reset();
-                    if (pending_.load() > 0)
-                        message_.Set();
+                    ResetMessage();
                     RunIdle();
                     continue;
                 }
@@ -165,15 +162,21 @@ private:
             bool emptied = false;
             if (pending_.fetch_sub(1) == 1) {
                 emptied = true;
-                message_.Reset();
-                if (pending_.load() > 0)
-                    message_.Set();
+                ResetMessage();
             }
             process_(entry);
             if (emptied)
                 RunIdle();
         }
         stopped_.store(true);
+    }
+
+    // Clears the pending-entry event, unless a push landed meanwhile.
+    void ResetMessage()
+    {
+        message_.Reset();
+        if (pending_.load() > 0)
+            message_.Set();
     }
 
     void RunIdle()

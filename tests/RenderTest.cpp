@@ -8,6 +8,7 @@
 #include "persist/TempDir.h"
 #include "platform/RecordingUserMessages.h"
 #include "soundfont/AudioAnalysis.h"
+#include "tools/startup_piece/MidiFileWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -24,57 +25,27 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A one-track file at 480 ticks a quarter, 120 a minute: a tick is 1/960 s.
-class SmfBuilder {
-public:
-    void At(uint32_t ms, std::initializer_list<uint8_t> bytes)
-    {
-        const uint32_t tick = ms * 960 / 1000;
-        uint32_t delta = tick - last_;
-        last_ = tick;
-        uint8_t v[4];
-        int n = 0;
-        v[n++] = delta & 0x7F;
-        while (delta >>= 7)
-            v[n++] = 0x80 | (delta & 0x7F);
-        while (n)
-            track_.push_back(v[--n]);
-        track_.insert(track_.end(), bytes);
-    }
-    void Write(const std::string& path)
-    {
-        At(last_ * 1000 / 960, {0xFF, 0x2F, 0x00});
-        std::string file{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, char(0xE0), 'M', 'T', 'r', 'k'};
-        for (int shift : {24, 16, 8, 0})
-            file.push_back(static_cast<char>(track_.size() >> shift));
-        file.append(track_.begin(), track_.end());
-        WriteFile(path, file);
-    }
-
-private:
-    std::vector<uint8_t> track_;
-    uint32_t last_ = 0;
-};
-
 // Draws Solo Tibia 8' and Tuba 16', Accomp. Flute 8' and Viol 4', Pedal
 // Bourdon 16' (controller 81 on channel 16 draws the stop of its value), then
 // plays a C major chord on the Solo, the same an octave lower on the
 // Accomp., and low C on the Pedal, one after another.
 void WritePiece(const std::string& path)
 {
-    SmfBuilder smf;
+    // 480 ticks a quarter at 120 a minute: a tick is 1/960 s.
+    midi::CMidiFileWriter smf(480, 500000, "piece");
+    auto at = [](uint32_t ms) { return ms * 960 / 1000; };
     for (uint8_t stop : {7, 0, 47, 49, 75})
-        smf.At(0, {0xBF, 81, stop});
+        smf.Add(0, 0xBF, 81, stop);
     auto chord = [&](uint8_t channel, uint32_t on, uint32_t off, std::initializer_list<uint8_t> keys) {
-        for (uint8_t k : keys)
-            smf.At(on, {uint8_t(0x90 | channel), k, 100});
-        for (uint8_t k : keys)
-            smf.At(off, {uint8_t(0x80 | channel), k, 0});
+        for (uint8_t k : keys) {
+            smf.Add(at(on), uint8_t(0x90 | channel), k, 100);
+            smf.Add(at(off), uint8_t(0x80 | channel), k, 0);
+        }
     };
     chord(0, 500, 1500, {72, 76, 79});
     chord(1, 2000, 3000, {60, 64, 67});
     chord(2, 3500, 4500, {48});
-    smf.Write(path);
+    ASSERT_TRUE(smf.Write(path));
 }
 
 // What that registration implies, rank by rank: (time, status, note, velocity).
