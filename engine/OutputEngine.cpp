@@ -95,12 +95,19 @@ void OutputEngine::Push(RequestType type, int32_t a, int32_t b, uint8_t c)
 
 bool OutputEngine::TryPush(const OutputRequest& request)
 {
+    const bool key = request.type == RequestType::KeyNote;
+    const bool rankNote = request.type == RequestType::RankNote;
+    if (request.c > 0 && ((key && keyReleases_.Kept(request.a, request.b)) ||
+                          (rankNote && rankReleases_.Kept(request.a, request.b)))) {
+        refusedPresses_.fetch_add(1, std::memory_order_relaxed);
+        return false;
+    }
     if (queue_.TryPush(request))
         return true;
     bool kept = false;
-    if (request.c == 0 && request.type == RequestType::KeyNote)
+    if (request.c == 0 && key)
         kept = keyReleases_.Keep(request.a, request.b);
-    else if (request.c == 0 && request.type == RequestType::RankNote)
+    else if (request.c == 0 && rankNote)
         kept = rankReleases_.Keep(request.a, request.b);
     if (kept)
         queue_.Wake();

@@ -44,7 +44,8 @@ public:
     // Safe from any thread; never blocks. A push into a full ring is dropped
     // and counted rather than overwriting a request that is still waiting;
     // a key or rank note release is kept aside instead, and handled once the
-    // ring has been emptied, so a burst never leaves a pipe sounding.
+    // ring has been emptied, so a burst never leaves a pipe sounding; until
+    // then a press of that key is refused, so it cannot overtake its release.
     void Push(RequestType type, int32_t a, int32_t b, uint8_t c) override;
     // The same, telling whether the request was queued or kept.
     bool TryPush(const OutputRequest& request);
@@ -64,8 +65,9 @@ public:
     void SetHold(bool hold) override;
     bool Held() const { return queue_.Held(); }
 
-    // Requests refused because the ring was full.
-    uint64_t DroppedRequests() const { return queue_.Dropped(); }
+    // Requests refused because the ring was full, or presses refused because
+    // their key's release was still waiting for room.
+    uint64_t DroppedRequests() const { return queue_.Dropped() + refusedPresses_.load(std::memory_order_relaxed); }
 
     // How many requests the worker has taken and how often it woke; for tests
     // and diagnostics.
@@ -151,6 +153,7 @@ private:
     WorkQueue<OutputRequest, 256> queue_;
     ReleaseBacklog<kDivisionCount> keyReleases_;
     ReleaseBacklog<kRankCount> rankReleases_;
+    std::atomic<uint64_t> refusedPresses_{0};
 
     std::array<Handler, kRequestTypeCount> handlers_{};
     // Held by the worker while a handler runs, and by the few operations that

@@ -76,19 +76,23 @@ void OutputEngine::RankNoteCounted(int rank, int note, uint8_t velocity)
     if (note < 0 || note >= 128 || rank < 0 || rank >= RankCount())
         return;
     CRank& r = *ranks_[static_cast<size_t>(rank)];
-    const RNKSETTINGS& settings = console_.RankSettings()[static_cast<size_t>(rank)];
-    const uint8_t status = static_cast<uint8_t>(0x90 | ChannelNibble(settings));
     int8_t& count = r.noteCounts[static_cast<size_t>(note)];
+    // Most calls only move a count: a unit organ reaches each pipe from many
+    // stops and couplers, and only the first and last of them sound it.
+    auto status = [&] {
+        return static_cast<uint8_t>(0x90 | ChannelNibble(console_.RankSettings()[static_cast<size_t>(rank)]));
+    };
     if (velocity > 0) {
-        const uint8_t mask = r.chamber == kChamberPiano ? console_.Settings().console.velocityMask : 0xFF;
-        const uint8_t sent = static_cast<uint8_t>((velocity & ~mask) | (0x7F & mask));
-        if (count == 0)
-            RankSend(rank, ShortMessage(status, static_cast<uint8_t>(note), sent));
+        if (count == 0) {
+            const uint8_t mask = r.chamber == kChamberPiano ? console_.Settings().console.velocityMask : 0xFF;
+            const uint8_t sent = static_cast<uint8_t>((velocity & ~mask) | (0x7F & mask));
+            RankSend(rank, ShortMessage(status(), static_cast<uint8_t>(note), sent));
+        }
         if (count < 127)
             ++count;
     } else {
         if (count == 1)
-            RankSend(rank, ShortMessage(status, static_cast<uint8_t>(note), 0));
+            RankSend(rank, ShortMessage(status(), static_cast<uint8_t>(note), 0));
         if (count > 0)
             --count;
     }
@@ -151,6 +155,10 @@ void OutputEngine::KeyHandler(OutputEngine& e, const OutputRequest& r)
             *it = static_cast<uint16_t>(note | (std::min(count, 255) << 8));
     } else if (velocity > 0) {
         held.push_back(static_cast<uint16_t>(note | (1 << 8)));
+    } else {
+        // A key that is not down: its press found a ring full. Counting its
+        // pipes down would cut the ones other keys hold.
+        return;
     }
 
     CDivision& division = e.console_.Division(d);

@@ -154,10 +154,19 @@ bool IsRelease(uint32_t message)
     const uint32_t status = message & 0xF0;
     return status == 0x80 || (status == 0x90 && ((message >> 16) & 0x7F) == 0);
 }
+
+bool IsPress(uint32_t message)
+{
+    return (message & 0xF0) == 0x90 && ((message >> 16) & 0x7F) != 0;
+}
 } // namespace
 
 bool MidiInput::Push(uint32_t message, uint32_t source)
 {
+    if (IsPress(message) && releases_.Kept(ReleaseRow(source, message), static_cast<int>((message >> 8) & 0x7F))) {
+        refusedPresses_.fetch_add(1, std::memory_order_relaxed);
+        return false;
+    }
     if (queue_.TryPush(InputEvent{message, source}))
         return true;
     if (!IsRelease(message) || !releases_.Keep(ReleaseRow(source, message), static_cast<int>((message >> 8) & 0x7F)))

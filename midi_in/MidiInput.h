@@ -9,6 +9,7 @@
 #include "platform/ReleaseBacklog.h"
 #include "platform/WorkQueue.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -54,11 +55,14 @@ public:
 
     // Safe from any thread, never blocks. The MIDI file player pushes here too.
     // A note release that finds the ring full is kept aside and handled once
-    // the ring is empty (true); anything else is dropped and counted (false).
+    // the ring is empty (true); a press of that key is refused until then, and
+    // anything else that finds the ring full is dropped; both are counted (false).
     bool Push(uint32_t message, uint32_t source);
 
     int OpenDeviceCount() const;
-    uint64_t DroppedEvents() const { return queue_.Dropped(); }
+    // Events refused because the ring was full, or presses refused because
+    // their key's release was still waiting for room.
+    uint64_t DroppedEvents() const { return queue_.Dropped() + refusedPresses_.load(std::memory_order_relaxed); }
 
 private:
     struct Device;
@@ -73,6 +77,7 @@ private:
     // Held while input is disabled: events wait for the console window.
     WorkQueue<InputEvent, 256> queue_;
     ReleaseBacklog<kKeptReleaseSlots * 16> releases_;
+    std::atomic<uint64_t> refusedPresses_{0};
 };
 
 } // namespace corvinta

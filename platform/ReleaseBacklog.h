@@ -2,9 +2,12 @@
 // Key releases that found their ring full. A lost release leaves pipes
 // sounding until a panic, so a release the ring refuses is kept here instead:
 // one bit per (row, note), set by any producer without a lock, taken by the
-// ring's worker once it has handled everything queued before it. A key pressed
-// again meanwhile is released early by the kept release: a short note rather
-// than a stuck one.
+// ring's worker once it has handled everything queued before it.
+//
+// While a release is kept, a press of the same key must be refused too: it
+// would overtake the release in the ring, and a second release kept before the
+// worker comes round falls on the same bit, so two presses would meet one
+// release and the key's pipes would stay counted as held.
 
 #include <array>
 #include <atomic>
@@ -25,6 +28,12 @@ public:
         words_[Word(row, note)].fetch_or(Bit(note), std::memory_order_relaxed);
         pending_.store(true, std::memory_order_release);
         return true;
+    }
+
+    // A release of this key waits here; any thread.
+    bool Kept(int row, int note) const
+    {
+        return Inside(row, note) && (words_[Word(row, note)].load(std::memory_order_acquire) & Bit(note)) != 0;
     }
 
     // Calls release(row, note) for every kept release and forgets it.

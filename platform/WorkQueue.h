@@ -165,7 +165,9 @@ private:
                 ResetMessage();
             }
             process_(entry);
-            if (emptied)
+            // Idle work goes after everything queued before it: entries that
+            // arrived while this one was handled come first.
+            if (emptied && pending_.load() == 0)
                 RunIdle();
         }
         stopped_.store(true);

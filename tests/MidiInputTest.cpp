@@ -3,6 +3,7 @@
 // engine, and the rank messages seen on FluidSynth and on an external port.
 
 #include "FakeMidiSystem.h"
+#include "Gate.h"
 #include "RecordingQueue.h"
 #include "JackServer.h"
 #include "engine/OutputEngine.h"
@@ -218,4 +219,70 @@ TEST(MidiInput, AReleaseRefusedByAFullRingStillReleasesTheKey)
     EXPECT_GT(keys[0].c, 0);
     EXPECT_EQ(keys[1], (OutputRequest{RequestType::KeyNote, 0, 60, 0}));
     input.StopWorker();
+}
+
+// Keys the console sends on, each held at a gate so the input ring can be
+// left part-full behind the worker.
+struct GatedKeys final : IOutputQueue {
+    test::Gate gate;
+    std::mutex mutex;
+    std::vector<OutputRequest> keys;
+    void Push(RequestType type, int32_t a, int32_t b, uint8_t c) override
+    {
+        if (type != RequestType::KeyNote)
+            return;
+        gate.Pass();
+        std::lock_guard lock(mutex);
+        keys.push_back({type, a, b, c});
+    }
+    void AllNotesOff() override {}
+    void SetHold(bool) override {}
+};
+
+// A key played again while its kept release still waits must not overtake
+// it: two presses would meet one release and the key would stay down.
+TEST(MidiInput, AKeyPressedWhileItsReleaseWaitsForRoomIsRefused)
+{
+    RecordingUserMessages messages;
+    CConsole console(messages);
+    console.Build();
+    GatedKeys output;
+    console.SetOutput(&output);
+    NoMidiSystem none;
+    MidiInput input(console, none);
+    console.RebuildRouting();
+    ASSERT_TRUE(input.StartWorker());
+    input.SetInputEnabled(true);
+    const auto solo = static_cast<uint32_t>(kDivisions[0].defaultInputChannel);
+    const uint32_t source = kInternalSource | solo << 16;
+    auto note = [&](uint32_t key, uint32_t velocity) { return (0x90 | solo) | key << 8 | velocity << 16; };
+    auto fillRing = [&] {
+        while (input.Push(note(72, 100), source)) {
+        }
+    };
+
+    ASSERT_TRUE(input.Push(note(60, 100), source));
+    ASSERT_TRUE(output.gate.WaitHeld()); // the worker waits in the key's press
+    fillRing();
+    EXPECT_TRUE(input.Push(note(60, 0), source)) << "the release is kept";
+    output.gate.Allow(6);
+    ASSERT_TRUE(output.gate.WaitHeld()); // room for five, the release still kept
+    const uint64_t dropped = input.DroppedEvents();
+    EXPECT_FALSE(input.Push(note(60, 100), source)) << "the same key again";
+    EXPECT_EQ(input.DroppedEvents(), dropped + 1);
+    fillRing();
+    EXPECT_TRUE(input.Push(note(60, 0), source)) << "its second release is kept too";
+    output.gate.Open();
+
+    std::vector<uint8_t> key60;
+    for (int wait = 0; wait < 500 && (key60.empty() || key60.back() != 0); ++wait) {
+        std::this_thread::sleep_for(10ms);
+        key60.clear();
+        std::lock_guard lock(output.mutex);
+        for (const OutputRequest& r : output.keys)
+            if (r.b == 60)
+                key60.push_back(r.c);
+    }
+    input.StopWorker();
+    EXPECT_EQ(key60, (std::vector<uint8_t>{100, 0}));
 }

@@ -1,5 +1,6 @@
 // The output ring and its worker: order, hold, exit, wake-ups, many producers.
 
+#include "Gate.h"
 #include "RecordingQueue.h"
 #include "engine/OutputEngine.h"
 #include "organ/Console.h"
@@ -156,6 +157,60 @@ TEST_F(Engine, AReleaseRefusedByAFullRingIsHandledOnceTheRingEmpties)
     ASSERT_EQ(seen.requests.size(), 258u);
     EXPECT_EQ(seen.requests[256], (OutputRequest{RequestType::KeyNote, 0, 60, 0}));
     EXPECT_EQ(seen.requests[257], (OutputRequest{RequestType::RankNote, 9, 38, 0}));
+}
+
+test::Gate* g_gate = nullptr;
+void GatedRankNote(OutputEngine&, const OutputRequest&) { g_gate->Pass(); }
+
+// A key played again while its release waits for room must not overtake it:
+// the two presses would meet one release (two kept releases of a key are one
+// bit) and the key's pipes would stay counted as held.
+TEST_F(Engine, AKeyPressedWhileItsReleaseWaitsForRoomIsRefused)
+{
+    test::Gate gate;
+    g_gate = &gate;
+    engine->SetHandler(RequestType::KeyNote, &OutputEngine::KeyHandler);
+    engine->SetHandler(RequestType::RankNote, &GatedRankNote);
+    int stop = 0;
+    while (console.Division(0).Stop(stop).type != StopKind::RankStop)
+        ++stop;
+    engine->ActiveStops(0).push_back(static_cast<uint32_t>(stop));
+    ASSERT_TRUE(engine->StartWorker());
+
+    const OutputRequest filler{RequestType::RankNote, 0, 0, 1};
+    auto fillRing = [&] {
+        int n = 0;
+        while (engine->TryPush(filler))
+            ++n;
+        return n;
+    };
+    ASSERT_TRUE(engine->TryPush({RequestType::KeyNote, 0, 60, 100}));
+    ASSERT_TRUE(engine->TryPush(filler));
+    ASSERT_TRUE(gate.WaitHeld()); // the press is handled; the worker waits in the first filler
+    int fillers = 1 + fillRing();
+    EXPECT_TRUE(engine->TryPush({RequestType::KeyNote, 0, 60, 0})) << "the release is kept";
+
+    gate.Allow(5);
+    ASSERT_TRUE(gate.WaitHeld()); // room for five, the release still kept
+    const uint64_t dropped = engine->DroppedRequests();
+    EXPECT_FALSE(engine->TryPush({RequestType::KeyNote, 0, 60, 100})) << "the same key again";
+    EXPECT_EQ(engine->DroppedRequests(), dropped + 1);
+    EXPECT_TRUE(engine->TryPush({RequestType::KeyNote, 0, 62, 100})) << "another key";
+    EXPECT_TRUE(engine->TryPush({RequestType::KeyNote, 0, 62, 0}));
+    fillers += fillRing();
+    EXPECT_TRUE(engine->TryPush({RequestType::KeyNote, 0, 60, 0})) << "its second release is kept too";
+
+    gate.Open();
+    ASSERT_TRUE(gate.WaitPassed(fillers));
+    // The kept release runs once the ring is empty, before anything pushed after.
+    ASSERT_TRUE(engine->TryPush(filler));
+    ASSERT_TRUE(gate.WaitPassed(fillers + 1));
+    EXPECT_TRUE(engine->StopWorker(300, 10));
+    g_gate = nullptr;
+    EXPECT_TRUE(engine->HeldKeys(0).empty());
+    for (int r = 0; r < engine->RankCount(); ++r)
+        for (int n = 0; n < 128; ++n)
+            EXPECT_EQ(engine->Rank(r).noteCounts[static_cast<size_t>(n)], 0) << "rank " << r << " note " << n;
 }
 
 TEST_F(Engine, ExitWithPendingRequestsEndsWithoutHandlingThem)

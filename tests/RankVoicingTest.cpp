@@ -165,6 +165,21 @@ TEST_F(Voicing, AKeyHeldFromTwoSourcesSoundsUntilBothLetGo)
     EXPECT_TRUE(engine->HeldKeys(kSolo).empty());
 }
 
+// The release of a key that is not down (its press found a ring full) must
+// not count down the pipes another key holds.
+TEST_F(Voicing, AReleaseOfAKeyThatIsNotDownLeavesTheOtherKeysSounding)
+{
+    Draw(47); // Accomp 8' Flute
+    Draw(51); // Accomp 4' Flute: key 36 would sound note 48 of the same rank
+    Apply(RequestType::KeyNote, kAcc, 48, 90);
+    Apply(RequestType::KeyNote, kAcc, 36, 0);
+    EXPECT_EQ(log.Count(0, ShortMessage(0x90, 48, 0)), 0);
+    EXPECT_EQ(engine->Rank(0).noteCounts[48], 1);
+    Apply(RequestType::KeyNote, kAcc, 48, 0);
+    EXPECT_EQ(log.Count(0, ShortMessage(0x90, 48, 0)), 1);
+    EXPECT_TRUE(AllCountsZero());
+}
+
 TEST_F(Voicing, DrawingAStopSoundsTheHeldKeysAtOnce)
 {
     Apply(RequestType::KeyNote, kSolo, 60, 90);
