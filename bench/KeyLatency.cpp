@@ -65,6 +65,16 @@ size_t RankNotesPerChord(FullOrgan& organ, bool whole = true)
     return n;
 }
 
+// Rank notes the engine still counts as held; read once the organ has settled.
+uint64_t PipesCountedAsHeld(FullOrgan& organ)
+{
+    uint64_t held = 0;
+    for (int r = 0; r < organ.engine->RankCount(); ++r)
+        for (int8_t count : organ.engine->Rank(r).noteCounts)
+            held += count > 0;
+    return held;
+}
+
 double Percentile(std::vector<double>& sorted, double p)
 {
     if (sorted.empty())
@@ -168,6 +178,7 @@ void BM_SustainedKeyEvents(benchmark::State& state)
     const int rate = static_cast<int>(state.range(1));
     const int perMs = rate / 1000;
     uint64_t dropped = 0;
+    uint64_t stuck = 0;
     uint64_t pushed = 0;
     double handledSeconds = 0;
     const size_t noteOnsBefore = organ.probe.NoteOns();
@@ -201,8 +212,11 @@ void BM_SustainedKeyEvents(benchmark::State& state)
         // Leave every key up for the next round.
         PushChord(organ, 0);
         organ.Settle();
+        stuck += PipesCountedAsHeld(organ);
     }
     state.counters["dropped"] = static_cast<double>(dropped);
+    // With every key up, a pipe still counted as held would be a stuck note.
+    state.counters["stuck_pipes"] = static_cast<double>(stuck);
     // Once a key's release is dropped its pipes stay counted as held and
     // later presses send nothing, so after the first drop the rate flatters
     // the organ; the rank note-ons show how much it really sounded.
