@@ -67,6 +67,12 @@ FullOrgan::~FullOrgan()
     console->SetInputControl(nullptr);
 }
 
+void FullOrgan::PlayChordHere(uint8_t velocity)
+{
+    PlayChord([&](uint32_t m) { console->ProcessEvent(kDevice, m); }, velocity);
+    engine->HandlePending();
+}
+
 void FullOrgan::Settle()
 {
     if (!workers) {

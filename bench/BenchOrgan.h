@@ -101,6 +101,9 @@ struct FullOrgan {
 
     // Waits until the engine has handled everything pushed so far.
     void Settle();
+    // Only without workers: the console takes the chord's eleven key events
+    // and the engine handles every request they made, all on this thread.
+    void PlayChordHere(uint8_t velocity);
     // Cuts every synthesizer voice and renders one block, as a running audio
     // driver would let the releases end: FluidSynth frees a cut voice only
     // when it renders, so without this each chord would find the last one's

@@ -29,24 +29,20 @@ int main(int argc, char** argv)
     if (argc > 2)
         options.polyphony = std::atoi(argv[2]);
     FullOrgan organ(options);
-    auto play = [&](uint8_t velocity) {
-        PlayChord([&](uint32_t m) { organ.console->ProcessEvent(kDevice, m); }, velocity);
-        organ.engine->HandlePending();
-    };
     // Once untimed, so first-use costs (the synthesizer's lazy set-up) stay out.
-    play(100);
-    play(0);
+    organ.PlayChordHere(100);
+    organ.PlayChordHere(0);
     organ.Silence();
 
     const size_t before = organ.probe.NoteOns();
     CALLGRIND_TOGGLE_COLLECT;
-    play(100);
+    organ.PlayChordHere(100);
     CALLGRIND_TOGGLE_COLLECT;
     const size_t notes = organ.probe.NoteOns() - before;
     // Voices the chord holds: a note-on may start several (stereo, layers).
     const int voices = organ.engine->Synth() ? fluid_synth_get_active_voice_count(organ.engine->Synth()->Synth()) : 0;
     CALLGRIND_TOGGLE_COLLECT;
-    play(0);
+    organ.PlayChordHere(0);
     CALLGRIND_TOGGLE_COLLECT;
     std::printf("rank note-ons per chord: %zu, rank messages in all: %zu, synthesizer voices: %d\n", notes,
                 organ.probe.NoteOns() + organ.probe.Others(), voices);

@@ -141,29 +141,22 @@ BENCHMARK(BM_ChordLatency)
 // latency it shows what the two thread wake-ups add.
 void BM_ChordWork(benchmark::State& state)
 {
-    static std::unique_ptr<FullOrgan> organ;
-    organ.reset();
-    organ = std::make_unique<FullOrgan>(FullOrganOptions{.workers = false, .output = OutputOf(state)});
-    auto play = [&](uint8_t velocity) {
-        PlayChord([&](uint32_t m) { organ->console->ProcessEvent(kDevice, m); }, velocity);
-        organ->engine->HandlePending();
-    };
-    play(100);
-    play(0);
-    organ->Silence();
+    FullOrgan organ(FullOrganOptions{.workers = false, .output = OutputOf(state)});
+    organ.PlayChordHere(100);
+    organ.PlayChordHere(0);
+    organ.Silence();
     std::vector<double> samples;
     samples.reserve(100000);
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
-        play(100);
+        organ.PlayChordHere(100);
         const double us = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
         samples.push_back(us);
         state.SetIterationTime(us / 1e6);
-        play(0);
-        organ->Silence();
+        organ.PlayChordHere(0);
+        organ.Silence();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    organ.reset();
     std::sort(samples.begin(), samples.end());
     state.counters["p50_us"] = Percentile(samples, 0.50);
     state.counters["p99_us"] = Percentile(samples, 0.99);

@@ -97,11 +97,9 @@ bool OutputEngine::TryPush(const OutputRequest& request)
 {
     const bool key = request.type == RequestType::KeyNote;
     const bool rankNote = request.type == RequestType::RankNote;
-    if (request.c > 0 && ((key && keyReleases_.Kept(request.a, request.b)) ||
-                          (rankNote && rankReleases_.Kept(request.a, request.b)))) {
-        refusedPresses_.fetch_add(1, std::memory_order_relaxed);
+    if (request.c > 0 && ((key && !keyReleases_.AdmitsPress(request.a, request.b)) ||
+                          (rankNote && !rankReleases_.AdmitsPress(request.a, request.b))))
         return false;
-    }
     if (queue_.TryPush(request))
         return true;
     bool kept = false;

@@ -67,7 +67,10 @@ public:
 
     // Requests refused because the ring was full, or presses refused because
     // their key's release was still waiting for room.
-    uint64_t DroppedRequests() const { return queue_.Dropped() + refusedPresses_.load(std::memory_order_relaxed); }
+    uint64_t DroppedRequests() const
+    {
+        return queue_.Dropped() + keyReleases_.RefusedPresses() + rankReleases_.RefusedPresses();
+    }
 
     // How many requests the worker has taken and how often it woke; for tests
     // and diagnostics.
@@ -153,7 +156,6 @@ private:
     WorkQueue<OutputRequest, 256> queue_;
     ReleaseBacklog<kDivisionCount> keyReleases_;
     ReleaseBacklog<kRankCount> rankReleases_;
-    std::atomic<uint64_t> refusedPresses_{0};
 
     std::array<Handler, kRequestTypeCount> handlers_{};
     // Held by the worker while a handler runs, and by the few operations that

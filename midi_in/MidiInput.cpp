@@ -163,13 +163,13 @@ bool IsPress(uint32_t message)
 
 bool MidiInput::Push(uint32_t message, uint32_t source)
 {
-    if (IsPress(message) && releases_.Kept(ReleaseRow(source, message), static_cast<int>((message >> 8) & 0x7F))) {
-        refusedPresses_.fetch_add(1, std::memory_order_relaxed);
+    const int row = ReleaseRow(source, message);
+    const int note = static_cast<int>((message >> 8) & 0x7F);
+    if (IsPress(message) && !releases_.AdmitsPress(row, note))
         return false;
-    }
     if (queue_.TryPush(InputEvent{message, source}))
         return true;
-    if (!IsRelease(message) || !releases_.Keep(ReleaseRow(source, message), static_cast<int>((message >> 8) & 0x7F)))
+    if (!IsRelease(message) || !releases_.Keep(row, note))
         return false;
     queue_.Wake();
     return true;

@@ -9,7 +9,6 @@
 #include "platform/ReleaseBacklog.h"
 #include "platform/WorkQueue.h"
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -62,7 +61,7 @@ public:
     int OpenDeviceCount() const;
     // Events refused because the ring was full, or presses refused because
     // their key's release was still waiting for room.
-    uint64_t DroppedEvents() const { return queue_.Dropped() + refusedPresses_.load(std::memory_order_relaxed); }
+    uint64_t DroppedEvents() const { return queue_.Dropped() + releases_.RefusedPresses(); }
 
 private:
     struct Device;
@@ -77,7 +76,6 @@ private:
     // Held while input is disabled: events wait for the console window.
     WorkQueue<InputEvent, 256> queue_;
     ReleaseBacklog<kKeptReleaseSlots * 16> releases_;
-    std::atomic<uint64_t> refusedPresses_{0};
 };
 
 } // namespace corvinta

@@ -30,11 +30,16 @@ public:
         return true;
     }
 
-    // A release of this key waits here; any thread.
-    bool Kept(int row, int note) const
+    // False, and counted, while a release of this key is kept: the press
+    // must wait until the worker has handled it. Any thread.
+    bool AdmitsPress(int row, int note)
     {
-        return Inside(row, note) && (words_[Word(row, note)].load(std::memory_order_acquire) & Bit(note)) != 0;
+        if (!Inside(row, note) || (words_[Word(row, note)].load(std::memory_order_acquire) & Bit(note)) == 0)
+            return true;
+        refusedPresses_.fetch_add(1, std::memory_order_relaxed);
+        return false;
     }
+    uint64_t RefusedPresses() const { return refusedPresses_.load(std::memory_order_relaxed); }
 
     // Calls release(row, note) for every kept release and forgets it.
     template <class Release>
@@ -60,6 +65,7 @@ private:
 
     std::array<std::atomic<uint64_t>, Rows * kNotes / 64> words_{};
     std::atomic<bool> pending_{false};
+    std::atomic<uint64_t> refusedPresses_{0};
 };
 
 } // namespace corvinta
