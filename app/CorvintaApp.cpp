@@ -85,6 +85,8 @@ int CCorvintaApp::Start()
         return 1;
     }
     console_->SetOutput(engine_.get());
+    // The saved registration sounds from the first key, before input is enabled.
+    console_->SoundRegistration();
     recording_ = std::make_unique<RecorderControl>(*engine_, messages_, renderClock);
     running_ = true;
     return 0;

@@ -77,6 +77,19 @@ void CConsole::ApplyRegistration(const ItemSet& next)
     }
 }
 
+void CConsole::SoundRegistration()
+{
+    std::lock_guard lock(stateMutex_);
+    for (auto& division : divisions_)
+        for (int i = 0; i < division->stopCount; ++i)
+            SetStop(division->number, i, registration.Test(division->firstStop + i), true);
+    for (int t = 0; t < TremulantCount(); ++t) {
+        const bool on = registration.Test(TremulantItem(t));
+        if (on != Trem(t).sounding)
+            SetTremulant(t, on, true);
+    }
+}
+
 void CConsole::FirePiston(int command)
 {
     const int k = command - PistonCommand(0);

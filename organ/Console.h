@@ -118,6 +118,10 @@ public:
     void EffectTab(int item, bool pressed);
     // Stops every input and silences the organ, then starts again.
     void Panic();
+    // Hands the engine every stop, coupler and tremulant that the
+    // registration holds: at start the registration comes from the
+    // configuration file, which the engine never sees.
+    void SoundRegistration();
 
     // Routing of (device, channel) to divisions; rebuilt when devices or
     // division settings change.

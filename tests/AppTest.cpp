@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/CorvintaApp.h"
 #include "app/OfflineRender.h"
+#include "persist/ConfigFile.h"
 #include "platform/RecordingUserMessages.h"
 
 #include <gtest/gtest.h>
@@ -117,6 +118,33 @@ TEST_F(InFolder, AFirstRunStartsPlaysAndWritesBothFilesOnClose)
 }
 
 std::vector<uint8_t> Piece();
+
+// After a restart the registration the organ was closed with sounds from
+// the first key: the engine has it before input is enabled.
+TEST_F(InFolder, ASavedRegistrationSoundsFromTheFirstKeyAfterARestart)
+{
+    {
+        RecordingUserMessages messages;
+        CConsole console(messages);
+        console.Build();
+        console.registration.Set(7); // Solo Tibia 8'
+        ASSERT_TRUE(CConfigFile::Save("Corvinta.xml", console, CConfigFile::kVersion));
+    }
+    RecordingUserMessages messages;
+    CCorvintaApp app(Options(), messages);
+    ASSERT_EQ(app.Start(), 0);
+    app.ConsoleReady();
+    EXPECT_TRUE(app.Console().StopByItem(7).shown) << "the window shows what sounds";
+    // The rest runs here, in order, instead of on the two workers.
+    app.Input().StopWorker();
+    ASSERT_TRUE(app.Engine().StopWorker());
+    app.Engine().HandlePending();
+    ASSERT_TRUE(app.Input().Push(0x90 | 60 << 8 | 100 << 16, kInternalSource)); // a Solo key
+    app.Input().DrainHere();
+    app.Engine().HandlePending();
+    EXPECT_EQ(app.Engine().Rank(6).noteCounts[60], 1);
+    app.Close();
+}
 
 TEST_F(InFolder, OnlyAFirstRunPlaysTheStartupPieceAndClosingStopsIt)
 {

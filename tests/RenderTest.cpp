@@ -5,6 +5,8 @@
 
 #include "app/CorvintaApp.h"
 #include "app/OfflineRender.h"
+#include "organ/Console.h"
+#include "persist/ConfigFile.h"
 #include "persist/TempDir.h"
 #include "platform/RecordingUserMessages.h"
 #include "soundfont/AudioAnalysis.h"
@@ -269,6 +271,58 @@ TEST_F(Render, RecordsTheTakeOnTheRenderedClock)
         EXPECT_NEAR(ons[i].first, expected[i].first, 2);
         EXPECT_EQ(ons[i].second, expected[i].second);
     }
+}
+
+// A configuration as a closed organ leaves it, with these items drawn.
+void WriteConfiguration(const std::string& path, std::initializer_list<int> drawn)
+{
+    RecordingUserMessages messages;
+    CConsole console(messages);
+    console.Build();
+    for (int item : drawn)
+        console.registration.Set(item);
+    ASSERT_TRUE(CConfigFile::Save(path, console, CConfigFile::kVersion));
+}
+
+// The log's lines for one rank with one status kind ("ms status data1 data2").
+std::vector<std::string> LoggedForRank(const std::string& log, int rank, unsigned statusKind)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        int ms, r;
+        std::string output;
+        unsigned status, d1, d2;
+        fields >> std::dec >> ms >> r >> output >> std::hex >> status >> d1 >> d2;
+        if (r == rank && (status & 0xF0) == statusKind) {
+            std::ostringstream kept;
+            kept << std::hex << status << " " << d1 << " " << d2;
+            lines.push_back(kept.str());
+        }
+    }
+    return lines;
+}
+
+TEST_F(Render, ASavedRegistrationSoundsFromTheFirstKey)
+{
+    // The Solo Tibia and its tremulant drawn; the file plays one Solo key
+    // and draws nothing.
+    WriteConfiguration("saved.xml", {7, 99});
+    midi::CMidiFileWriter smf(480, 500000, "one key");
+    smf.Add(480, 0x90, 60, 100);
+    smf.Add(960, 0x80, 60, 0);
+    ASSERT_TRUE(smf.Write("key.mid"));
+
+    ASSERT_EQ(Run({"xml", "saved.xml", "--render", "key.mid", "--output", "key.wav", "--midi-log", "key.log"}), 0);
+    EXPECT_TRUE(Errors().empty());
+    const std::string log = ReadFile("key.log");
+    EXPECT_EQ(LoggedForRank(log, 6, 0x90), (std::vector<std::string>{"96 3c 7f", "96 3c 0"}));
+    // The tremulant moved the Tibia to its second patch (18) before the key.
+    const std::vector<std::string> programs = LoggedForRank(log, 6, 0xC0);
+    ASSERT_FALSE(programs.empty());
+    EXPECT_EQ(programs.back(), "c6 12 0");
+    EXPECT_GT(Rms(Slice(ReadWav("key.wav").mono, 0.6, 0.9)), 1e-3);
 }
 
 TEST_F(Render, BadFilesAreReportedAndNothingIsWritten)
