@@ -26,7 +26,8 @@ void CConsole::OnCommandLocked(int command, int argument)
         const int t = command - TremulantTabCommand(0);
         SetTremulant(t, argument != 0, false);
         registrationChanged = true;
-    } else if (command >= PistonCommand(0) && command < PistonCommand(100)) {
+    } else if (command >= PistonCommand(0) && command < PistonCommand(kPistonCount * kPistonLevelOffsets)) {
+        // Up to 21214: a program change fires piston p at level offset k as p + 23 k.
         FirePiston(command);
     } else {
         switch (command) {

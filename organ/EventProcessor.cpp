@@ -59,8 +59,9 @@ void CConsole::ProcessEventLocked(uint32_t source, uint32_t message)
             if (data1 < ds.lowNote || data1 > ds.highNote)
                 continue;
             // The file player's notes are played as written.
-            const int note = fromDevice ? ((data1 + ds.transpose) & 0x7F) : data1;
-            Division(e).DivisionKey(static_cast<uint8_t>(note), velocity);
+            const int note = fromDevice ? data1 + ds.transpose : data1;
+            if (note >= 0 && note <= 127) // a key transposed off the MIDI range has no note
+                Division(e).DivisionKey(static_cast<uint8_t>(note), velocity);
         }
         break;
     }
@@ -69,8 +70,14 @@ void CConsole::ProcessEventLocked(uint32_t source, uint32_t message)
             if (e == kControlEntry || !Division(e).isSecondTouch)
                 continue;
             const DIVSETTINGS& ds = settings_.divisions[e];
-            if (data1 >= ds.lowNote && data1 <= ds.highNote)
-                Division(e).KeyPressureSecondTouch(data1, data2);
+            if (data1 < ds.lowNote || data1 > ds.highNote)
+                continue;
+            // The pressure belongs to the manual's key: it is moved as that
+            // manual moves its notes, so second touch sounds where first touch does.
+            const int transpose = settings_.divisions[static_cast<size_t>(Division(e).firstTouchDivision)].transpose;
+            const int note = fromDevice ? data1 + transpose : data1;
+            if (note >= 0 && note <= 127)
+                Division(e).KeyPressureSecondTouch(static_cast<uint8_t>(note), data2);
         }
         break;
     case 0xB0:

@@ -86,6 +86,34 @@ TEST_F(Events, ADivisionRangeExcludesNotesBeforeTransposition)
     EXPECT_EQ(Process(kDevice, Msg(0x91, 60, 80)), Requests{Key(2, 48, 80)});
 }
 
+TEST_F(Events, NotesAndPressureAreTransposedAlikeAndNothingLeavesTheMidiRange)
+{
+    console.DivSettings()[0].transpose = 12;
+    console.DivSettings()[2].transpose = -12;
+    console.DivSettings()[1].channel = 0; // Solo 2T by key pressure on the Solo's channel
+    console.DivSettings()[1].secondTouchMethod = 1;
+    console.DivSettings()[1].pressureThreshold = 64;
+    console.RebuildRouting();
+    struct Case {
+        const char* what;
+        uint32_t source, message;
+        Requests expected;
+    } cases[] = {
+        {"Solo key 115 up an octave", kDevice, Msg(0x90, 115, 90), {Key(0, 127, 90)}},
+        {"Solo key 116 would pass 127", kDevice, Msg(0x90, 116, 90), {}},
+        {"Solo key 120 does not wrap round to 4", kDevice, Msg(0x90, 120, 90), {}},
+        {"its release neither", kDevice, Msg(0x80, 120, 0), {}},
+        {"Accomp. key 12 down an octave", kDevice, Msg(0x91, 12, 90), {Key(2, 0, 90)}},
+        {"Accomp. key 11 would fall below 0", kDevice, Msg(0x91, 11, 90), {}},
+        {"pressure moves with the Solo's keys", kDevice, Msg(0xA0, 60, 100), {Key(1, 72, 100)}},
+        {"and releases there", kDevice, Msg(0xA0, 60, 0), {Key(1, 72, 0)}},
+        {"pressure taken past 127 is dropped", kDevice, Msg(0xA0, 120, 100), {}},
+        {"the file player's pressure as written", Internal(10), Msg(0xAA, 60, 100), {Key(1, 60, 100)}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Process(c.source, c.message), c.expected) << c.what;
+}
+
 TEST_F(Events, DefaultControllersDrawStopsAndTremulantsOnChannel16)
 {
     struct Case {
@@ -186,6 +214,22 @@ TEST_F(Events, ProgramChangesFirePistonsAtALevelOffset)
     EXPECT_TRUE(console.Latched(LatchButton::Set));
     Process(kDevice, Msg(0xCF, 126));
     EXPECT_FALSE(console.Latched(LatchButton::Set));
+}
+
+TEST_F(Events, EveryDefaultPistonProgramFiresItsPistonAtItsLevelOffset)
+{
+    // Program p + 23 k fires piston p at level k (the current level is 0);
+    // each pair draws an item of its own.
+    for (int program = 0; program < kPistonCount * kPistonLevelOffsets; ++program) {
+        const int piston = program % kPistonCount, level = program / kPistonCount;
+        const ItemSet own = ItemSet::FromRanges({{program % 84, program % 84}});
+        console.Piston(piston).drawn[static_cast<size_t>(level)] = own;
+        console.Piston(piston).scope[static_cast<size_t>(level)] = kAllItems;
+        const Requests fired = Process(kDevice, Msg(0xCF, program));
+        ASSERT_GE(fired.size(), 2u) << "program " << program;
+        EXPECT_EQ(fired[0], Req(RequestType::RankNote, CConsole::kTrapsRank, 95, 0)) << "program " << program;
+        EXPECT_EQ(console.registration, own) << "program " << program;
+    }
 }
 
 TEST_F(Events, PanicOn120AlwaysAndOn123OnlyWhenEnabled)
