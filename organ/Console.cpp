@@ -35,6 +35,7 @@ void CConsole::Build(const ConsoleBuildSteps& steps)
 
     if (steps.resolveDevices)
         steps.resolveDevices(*this);
+    ValidateRankChannels(settings_.ranks);
 
     BuildDivisions();
     BuildTremulants();

@@ -55,11 +55,16 @@ void ValidateDivision(DIVSETTINGS& d)
         d.pressureThreshold = 0;
 }
 
-void ValidateRank(RNKSETTINGS& r)
+void ValidateRankChannel(RNKSETTINGS& r)
 {
     // The internal synthesizer runs 18 channels; an external device has 16.
     if (r.channel < 0 || (r.channel > 15 && r.deviceId != kNoDevice))
         r.channel = 0;
+}
+
+void ValidateRank(RNKSETTINGS& r)
+{
+    ValidateRankChannel(r);
     ResetOutside(r.volume, 0, 127, 95);
     ResetOutside(r.pan, 0, 127, 64);
     ResetOutside(r.bank, 0, 127, 25);
@@ -93,7 +98,9 @@ void ValidateSettings(OrganSettings& settings)
     for (RNKSETTINGS& r : settings.ranks)
         ValidateRank(r);
     ConsoleSettings& c = settings.console;
-    if (c.memLevel > 99)
+    // The pistons have levels 0..10 only; a level beyond them would leave
+    // every piston without memory.
+    if (c.memLevel >= kMemoryLevelCount)
         c.memLevel = 0;
     if (c.swellThreshold > 127)
         c.swellThreshold = 20;
@@ -104,6 +111,12 @@ void ValidateSettings(OrganSettings& settings)
     for (Calibration& cal : settings.calibration)
         if (cal.maximum < cal.minimum)
             cal = Calibration{};
+}
+
+void ValidateRankChannels(std::vector<RNKSETTINGS>& ranks)
+{
+    for (RNKSETTINGS& r : ranks)
+        ValidateRankChannel(r);
 }
 
 } // namespace corvinta

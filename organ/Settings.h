@@ -103,5 +103,8 @@ OrganSettings DefaultOrganSettings();
 
 // Replaces each out-of-range value by its default and keeps the rest.
 void ValidateSettings(OrganSettings& settings);
+// A rank's channel range depends on its device; checked again once the
+// device names have been resolved to ids.
+void ValidateRankChannels(std::vector<RNKSETTINGS>& ranks);
 
 } // namespace corvinta

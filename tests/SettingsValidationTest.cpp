@@ -1,7 +1,9 @@
 // Validation after a load: each out-of-range value goes back to its default,
 // every other value stays as loaded.
 
+#include "organ/Console.h"
 #include "organ/Settings.h"
+#include "platform/RecordingUserMessages.h"
 
 #include <gtest/gtest.h>
 
@@ -63,7 +65,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"rank fields", [](auto& s) { s.ranks[0].volume = 128; s.ranks[0].pan = -1; s.ranks[0].bank = 300; s.ranks[0].patch1 = 128; s.ranks[0].patch2 = -5; },
              [](auto& s) { return s.ranks[0].volume == 95 && s.ranks[0].pan == 64 && s.ranks[0].bank == 25 && s.ranks[0].patch1 == 0 && s.ranks[0].patch2 == 0; }},
         Case{"memlevel 100", [](auto& s) { s.console.memLevel = 100; }, [](auto& s) { return s.console.memLevel == 0; }},
-        Case{"memlevel 99 kept", [](auto& s) { s.console.memLevel = 99; }, [](auto& s) { return s.console.memLevel == 99; }},
+        Case{"memlevel 11, above the pistons' levels", [](auto& s) { s.console.memLevel = 11; }, [](auto& s) { return s.console.memLevel == 0; }},
+        Case{"memlevel 99", [](auto& s) { s.console.memLevel = 99; }, [](auto& s) { return s.console.memLevel == 0; }},
+        Case{"memlevel 10 kept", [](auto& s) { s.console.memLevel = 10; }, [](auto& s) { return s.console.memLevel == 10; }},
         Case{"swell threshold 200", [](auto& s) { s.console.swellThreshold = 200; }, [](auto& s) { return s.console.swellThreshold == 20; }},
         Case{"pizzicato 49 and 1001", [](auto& s) { s.console.pizzicatoLength = 49; }, [](auto& s) { return s.console.pizzicatoLength == 100; }},
         Case{"pizzicato 1000 kept", [](auto& s) { s.console.pizzicatoLength = 1000; }, [](auto& s) { return s.console.pizzicatoLength == 1000; }},
@@ -91,5 +95,19 @@ INSTANTIATE_TEST_SUITE_P(
                 ch = '_';
         return name;
     });
+
+// The configuration names a rank's output device; only resolving the name
+// tells whether the rank plays on the internal synthesizer or outside.
+TEST(DeviceValidation, AnExternalRankLosesChannel17OnceItsDeviceIsKnown)
+{
+    RecordingUserMessages messages;
+    CConsole console(messages);
+    ConsoleBuildSteps steps;
+    steps.readConfiguration = [](CConsole& c) { c.RankSettings()[4].channel = c.RankSettings()[5].channel = 17; };
+    steps.resolveDevices = [](CConsole& c) { c.RankSettings()[4].deviceId = 1; }; // rank 5 stays internal
+    console.Build(steps);
+    EXPECT_EQ(console.RankSettings()[4].channel, 0);
+    EXPECT_EQ(console.RankSettings()[5].channel, 17);
+}
 
 } // namespace
