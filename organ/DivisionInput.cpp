@@ -49,10 +49,18 @@ void CDivision::DivisionKey(uint8_t note, uint8_t velocity, bool show, bool dire
     if (t == number)
         return;
     CDivision& second = console.Division(t);
+    const uint8_t secondMethod = console.DivSettings()[static_cast<size_t>(t)].secondTouchMethod;
+    // Key pressure need not fall back before the key comes up (many keyboards
+    // and files never send it): the key's release ends its second touch.
+    if (secondMethod == kMethodKeyPressure && velocity == 0 && !direct) {
+        if (second.keyStates[note].exchange(0) & kKeyLevelMask)
+            console.Push(RequestType::KeyNote, t, note, 0);
+        return;
+    }
     // Either side's setting asks for channel-pressure second touch: the manual
     // must then track its held keys for the second-touch division.
     const bool tracked = own.secondTouchMethod == kMethodChannelPressure ||
-                         console.DivSettings()[static_cast<size_t>(t)].secondTouchMethod == kMethodChannelPressure;
+                         secondMethod == kMethodChannelPressure;
     if (!tracked && !direct)
         return;
 

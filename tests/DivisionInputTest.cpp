@@ -140,6 +140,25 @@ TEST_F(DivisionInput, KeyPressureAboveTheThresholdSoundsOnce)
     EXPECT_TRUE(queue.Take().empty());
 }
 
+// Many keyboards and files never send a last low pressure before the key
+// comes up: the manual key's release ends its second touch.
+TEST_F(DivisionInput, ReleasingTheManualKeyEndsItsKeyPressureSecondTouch)
+{
+    Settings(kSolo2T).secondTouchMethod = 1;
+    Settings(kSolo2T).pressureThreshold = 64;
+    CDivision& solo = console.Division(kSolo);
+    solo.DivisionKey(60, 90);
+    solo.DivisionKey(62, 90);
+    console.Division(kSolo2T).KeyPressureSecondTouch(60, 100);
+    queue.Take();
+    solo.DivisionKey(60, 0);
+    solo.DivisionKey(62, 0); // never pressed through
+    EXPECT_EQ(queue.Take(), (std::vector<OutputRequest>{Key(kSolo, 60, 0), Key(kSolo2T, 60, 0), Key(kSolo, 62, 0)}));
+    // A late low pressure finds nothing left to release.
+    console.Division(kSolo2T).KeyPressureSecondTouch(60, 0);
+    EXPECT_TRUE(queue.Take().empty());
+}
+
 TEST_F(DivisionInput, SwitchStopPushesItsKindOnceAndFollowsTheTab)
 {
     CDivision& solo = console.Division(kSolo);
