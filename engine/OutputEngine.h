@@ -146,6 +146,8 @@ private:
     void AllNotesOffLocal();
     void SetupRankVoicesLocal();
     void EchoConsoleMessage(uint32_t message);
+    // Whether a patch-switch stop other than this one holds the rank on its second patch.
+    bool OtherPatchSwitchDrawn(int division, int stopIndex, int rank);
     void SendToMerged(uint32_t message);
     template <class Sound>
     void ForEachPipe(int source, const Coupler& coupler, int stopDivision, int stopIndex, int key, Sound sound);

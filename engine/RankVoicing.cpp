@@ -5,6 +5,7 @@
 #include "organ/Console.h"
 
 #include <algorithm>
+#include <optional>
 #include <fluidsynth.h>
 
 namespace corvinta {
@@ -15,9 +16,12 @@ bool ValidDivision(const OutputEngine& e, int d) { return d >= 0 && d < e.Divisi
 
 uint8_t ChannelNibble(const RNKSETTINGS& s) { return static_cast<uint8_t>(s.channel & 0x0F); }
 
-// The controller message that draws (on) or cancels an item.
-uint32_t ControlMessage(const ControlAssignment& a, bool on)
+// The controller message that draws (on) or cancels an item; none when no
+// message is assigned to that.
+std::optional<uint32_t> ControlMessage(const ControlAssignment& a, bool on)
 {
+    if (!(on ? a.assignedOn : a.assignedOff))
+        return std::nullopt;
     return ShortMessage(static_cast<uint8_t>(0xB0 | ((on ? a.channelOn : a.channelOff) & 0x0F)),
                         on ? a.controllerOn : a.controllerOff, on ? a.valueOn : a.valueOff);
 }
@@ -146,6 +150,7 @@ void OutputEngine::KeyHandler(OutputEngine& e, const OutputRequest& r)
     const uint8_t velocity = r.c;
 
     std::vector<uint16_t>& held = e.HeldKeys(d);
+    bool keyDown = true;
     auto it = std::find_if(held.begin(), held.end(), [&](uint16_t k) { return (k & 0xFF) == note; });
     if (it != held.end()) {
         const int count = (*it >> 8) + (velocity > 0 ? 1 : -1);
@@ -156,13 +161,15 @@ void OutputEngine::KeyHandler(OutputEngine& e, const OutputRequest& r)
     } else if (velocity > 0) {
         held.push_back(static_cast<uint16_t>(note | (1 << 8)));
     } else {
-        // A key that is not down: its press found a ring full. Counting its
-        // pipes down would cut the ones other keys hold.
-        return;
+        // A key that is not down (its press found a ring full, or a panic
+        // came between): counting its pipes down would cut the ones other
+        // keys hold. Its echo still goes out, so a take never keeps a note
+        // that does not end.
+        keyDown = false;
     }
 
     CDivision& division = e.console_.Division(d);
-    for (int t = 0; t < e.DivisionCount(); ++t) {
+    for (int t = 0; keyDown && t < e.DivisionCount(); ++t) {
         for (const Coupler* c : e.Couplers(d, t)) {
             const int stopDivision = c->stop < 0 ? d : division.Stop(c->stop).rank;
             if (!ValidDivision(e, stopDivision))
@@ -202,7 +209,9 @@ void OutputEngine::StopHandler(OutputEngine& e, const OutputRequest& r)
     const CStop& stop = e.console_.Division(d).Stop(s);
     if (stop.type == StopKind::PatchSwitchStop) {
         const int rank = stop.EffectiveRank();
-        if (rank >= 0 && rank < e.RankCount()) {
+        // Tabs on several divisions can switch one rank: it changes patch
+        // only with the first tab drawn and the last one cancelled.
+        if (rank >= 0 && rank < e.RankCount() && !e.OtherPatchSwitchDrawn(d, s, rank)) {
             const RNKSETTINGS& rs = e.console_.RankSettings()[static_cast<size_t>(rank)];
             e.RankSend(rank, ShortMessage(static_cast<uint8_t>(0xC0 | ChannelNibble(rs)),
                                           static_cast<uint8_t>(on ? rs.patch2 : rs.patch1)));
@@ -215,7 +224,21 @@ void OutputEngine::StopHandler(OutputEngine& e, const OutputRequest& r)
             for (uint16_t key : e.HeldKeys(k))
                 e.ForEachPipe(k, *c, d, s, key & 0xFF, [&](int rank, int n) { e.RankNoteCounted(rank, n, r.c); });
 
-    e.EchoConsoleMessage(ControlMessage(stop.control, on));
+    if (const auto message = ControlMessage(stop.control, on))
+        e.EchoConsoleMessage(*message);
+}
+
+bool OutputEngine::OtherPatchSwitchDrawn(int division, int stopIndex, int rank)
+{
+    for (int d = 0; d < DivisionCount(); ++d)
+        for (uint32_t s : ActiveStops(d)) {
+            if (d == division && static_cast<int>(s) == stopIndex)
+                continue;
+            const CStop& other = console_.Division(d).Stop(static_cast<int>(s));
+            if (other.type == StopKind::PatchSwitchStop && other.EffectiveRank() == rank)
+                return true;
+        }
+    return false;
 }
 
 void OutputEngine::CouplerHandler(OutputEngine& e, const OutputRequest& r)
@@ -254,7 +277,8 @@ void OutputEngine::CouplerHandler(OutputEngine& e, const OutputRequest& r)
                 e.ForEachPipe(d, *coupler, t, static_cast<int>(active), key & 0xFF,
                               [&](int rank, int n) { e.RankNoteCounted(rank, n, r.c); });
 
-    e.EchoConsoleMessage(ControlMessage(stop.control, on));
+    if (const auto message = ControlMessage(stop.control, on))
+        e.EchoConsoleMessage(*message);
 }
 
 void OutputEngine::TremulantHandler(OutputEngine& e, const OutputRequest& r)
@@ -283,7 +307,8 @@ void OutputEngine::TremulantHandler(OutputEngine& e, const OutputRequest& r)
             e.RetriggerRank(rank);
         }
     }
-    e.EchoConsoleMessage(ControlMessage(trem.control, on));
+    if (const auto message = ControlMessage(trem.control, on))
+        e.EchoConsoleMessage(*message);
 }
 
 void OutputEngine::EffectStopHandler(OutputEngine& e, const OutputRequest& r)
@@ -295,7 +320,8 @@ void OutputEngine::EffectStopHandler(OutputEngine& e, const OutputRequest& r)
     const bool on = r.c != 0;
     const CStop& stop = e.console_.Division(d).Stop(s);
     e.RankNoteCounted(stop.EffectiveRank(), stop.pitch, r.c);
-    e.EchoConsoleMessage(ControlMessage(stop.control, on));
+    if (const auto message = ControlMessage(stop.control, on))
+        e.EchoConsoleMessage(*message);
 }
 
 void OutputEngine::ExpressionHandler(OutputEngine& e, const OutputRequest& r)

@@ -30,6 +30,9 @@ struct ControlAssignment {
     uint8_t controllerOff = 80;
     uint8_t valueOn = 0;
     uint8_t valueOff = 0;
+    // False when no message draws (or cancels) the item: there is nothing to echo.
+    bool assignedOn = true;
+    bool assignedOff = true;
 
     static constexpr ControlAssignment DefaultFor(int item)
     {

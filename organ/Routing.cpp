@@ -48,21 +48,24 @@ void CConsole::FillControlBytes()
         return maps;
     }();
     const AssignmentMap& map = useDefaultAssignments ? defaults.controllers : assignments.device.controllers;
-    // An unassigned message keeps channel 16, controller 0, value 0: it never fires.
+    // An unassigned message keeps channel 16, controller 0, value 0 and is
+    // marked unassigned, so it is never echoed.
     auto fill = [&](ControlAssignment& a, uint32_t onItem, uint32_t offItem) {
-        auto bytes = [&](uint32_t item, uint8_t& channel, uint8_t& controller, uint8_t& value) {
+        auto bytes = [&](uint32_t item, uint8_t& channel, uint8_t& controller, uint8_t& value, bool& assigned) {
             channel = 15;
             controller = 0;
             value = 0;
-            if (auto code = map.ControlFor(item)) {
+            const auto code = map.ControlFor(item);
+            assigned = code.has_value();
+            if (code) {
                 const uint8_t entry = RoutingEntryOf(*code);
                 channel = static_cast<uint8_t>(settings_.divisions[entry == kControlEntry ? kDivisionCount : entry].channel & 0x0F);
                 controller = NumberOf(*code);
                 value = ValueOf(*code);
             }
         };
-        bytes(onItem, a.channelOn, a.controllerOn, a.valueOn);
-        bytes(offItem, a.channelOff, a.controllerOff, a.valueOff);
+        bytes(onItem, a.channelOn, a.controllerOn, a.valueOn, a.assignedOn);
+        bytes(offItem, a.channelOff, a.controllerOff, a.valueOff, a.assignedOff);
     };
     for (auto& division : divisions_)
         for (int i = 0; i < division->stopCount; ++i)

@@ -44,6 +44,12 @@ struct SentLog final : IRankSendObserver {
 
 constexpr int kSolo = 0, kAcc = 2;
 
+// What goes to a take (and, the same way, to the merged output).
+struct Take final : IRecorderSink {
+    std::vector<uint32_t> messages;
+    void Record(uint32_t m) override { messages.push_back(m); }
+};
+
 struct Voicing : ::testing::Test {
     RecordingUserMessages messages;
     CConsole console{messages};
@@ -178,6 +184,67 @@ TEST_F(Voicing, AReleaseOfAKeyThatIsNotDownLeavesTheOtherKeysSounding)
     Apply(RequestType::KeyNote, kAcc, 48, 0);
     EXPECT_EQ(log.Count(0, ShortMessage(0x90, 48, 0)), 1);
     EXPECT_TRUE(AllCountsZero());
+}
+
+// After a panic with a key held, the key's release finds it not down: the
+// pipes are left alone, but the take gets its note-off.
+TEST_F(Voicing, AReleaseOfAKeyThatIsNotDownIsStillEchoed)
+{
+    Take take;
+    engine->SetRecorder(&take);
+    engine->SetRecording(true);
+    Draw(7);
+    Apply(RequestType::KeyNote, kSolo, 60, 90);
+    engine->AllNotesOff();
+    log.sent.clear();
+    take.messages.clear();
+    Apply(RequestType::KeyNote, kSolo, 60, 0);
+    EXPECT_TRUE(log.sent.empty());
+    EXPECT_EQ(take.messages, std::vector<uint32_t>{ShortMessage(0x90, 60, 0)});
+    EXPECT_TRUE(AllCountsZero());
+}
+
+// With assignments of their own, items left without a message echo nothing
+// (not controller 0 on channel 16, which is the memory-level control).
+TEST_F(Voicing, OnlyAssignedItemsAreEchoed)
+{
+    Take take;
+    engine->SetRecorder(&take);
+    engine->SetRecording(true);
+    console.useDefaultAssignments = false;
+    console.assignments.device.controllers.Clear();
+    console.assignments.device.controllers.Insert(ControlCode(kControlEntry, 70, 1), StopItemCode(kSolo, 7, true));
+    console.FillControlBytes();
+    Draw(7);          // assigned when drawn
+    Draw(7, false);   // not when cancelled
+    Draw(12);         // a stop without any
+    Draw(84);         // a coupler without any
+    Draw(85);         // an effect without any
+    Apply(RequestType::Tremulant, 0, kTremMain, 1);
+    EXPECT_EQ(take.messages, std::vector<uint32_t>{ShortMessage(0xBF, 70, 1)});
+}
+
+// The marimba tabs of three divisions share one rank.
+TEST_F(Voicing, APatchSwitchedRankStaysSwitchedWhileAnyOfItsTabsIsDrawn)
+{
+    const int marimba = 11;
+    const RNKSETTINGS& rs = console.RankSettings()[marimba];
+    auto programs = [&] {
+        std::vector<int> sent;
+        for (const Sent& s : log.sent)
+            if (s.rank == marimba && (StatusOf(s.message) & 0xF0) == 0xC0)
+                sent.push_back(Data1Of(s.message));
+        return sent;
+    };
+    Draw(25);
+    Draw(55);
+    Draw(25, false);
+    Draw(68);
+    Draw(55, false);
+    EXPECT_EQ(programs(), std::vector<int>{rs.patch2}) << "switched once, by the first tab";
+    Draw(68, false);
+    EXPECT_EQ(programs(), (std::vector<int>{rs.patch2, rs.patch1})) << "and back by the last";
+    EXPECT_EQ(Program(marimba), rs.patch1);
 }
 
 TEST_F(Voicing, DrawingAStopSoundsTheHeldKeysAtOnce)
