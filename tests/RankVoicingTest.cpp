@@ -1,6 +1,7 @@
 // Rank voicing on the real FluidSynth (no audio driver): which notes sound on
 // which channels, checked in what was sent and in FluidSynth's own state.
 
+#include "Gate.h"
 #include "RecordingQueue.h"
 #include "engine/OutputEngine.h"
 #include "organ/Console.h"
@@ -259,6 +260,25 @@ TEST_F(Voicing, ExpressionRunsFromTheMinimumLevelTo127OnItsChamberOnly)
     Apply(RequestType::Expression, 1, 64, 0);
     EXPECT_EQ(Cc(2, 11), 20 + (107 * 64) / 127);
     EXPECT_EQ(Cc(0, 11), 127);
+}
+
+// Applying settings sets the minimum level from the user-interface thread
+// while the worker may be moving a shoe.
+TEST_F(Voicing, TheMinimumLevelChangesSafelyWhileTheWorkerRuns)
+{
+    static test::Gate* handled = nullptr;
+    test::Gate gate;
+    handled = &gate;
+    gate.Open();
+    engine->SetHandler(RequestType::RankNote, [](OutputEngine&, const OutputRequest&) { handled->Pass(); });
+    ASSERT_TRUE(engine->StartWorker());
+    engine->Push(RequestType::Expression, 0, 0, 0);
+    engine->SetMinimumExpression(30);
+    engine->Push(RequestType::Expression, 0, 0, 0);
+    engine->Push(RequestType::RankNote, 0, 0, 0);
+    ASSERT_TRUE(gate.WaitPassed(1));
+    EXPECT_EQ(Cc(0, 11), 30);
+    EXPECT_TRUE(engine->StopWorker(300, 10));
 }
 
 TEST_F(Voicing, TremulantByPatchChangeSwitchesProgramsAndRestrikes)
