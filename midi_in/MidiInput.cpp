@@ -47,10 +47,10 @@ int MidiInput::DrainHere()
     return queue_.DrainHere([this](const InputEvent& e) { console_.ProcessEvent(e.source, e.message); });
 }
 
-void MidiInput::StopWorker()
+bool MidiInput::StopWorker(int maxPolls, int pollMs)
 {
     queue_.SetHeld(true);
-    queue_.Stop(0, 0);
+    return queue_.Stop(maxPolls, pollMs);
 }
 
 void MidiInput::ReportDeviceError(unsigned deviceId, const std::string& error, const char* caption)
