@@ -60,6 +60,10 @@ CCorvintaApp::~CCorvintaApp()
     player_.reset();
     recording_.reset();
     input_.reset();
+    // A start that ended early never closed: a device that fails to close
+    // is still reported through a console that exists.
+    if (engine_)
+        engine_->CloseOutputs();
     console_.reset();
     engine_.reset();
     log_.reset();

@@ -25,7 +25,9 @@ MidiInput::MidiInput(CConsole& console, IMidiSystem& midi) : console_(console), 
 MidiInput::~MidiInput()
 {
     CloseAll();
-    StopWorker();
+    // The owner has stopped the worker or let it go by now; being destroyed,
+    // this can only wait for it.
+    StopWorker(0, 0);
 }
 
 void MidiInput::Enumerate()
