@@ -263,7 +263,7 @@ TEST_F(Voicing, ExpressionRunsFromTheMinimumLevelTo127OnItsChamberOnly)
 }
 
 // Applying settings sets the minimum level from the user-interface thread
-// while the worker may be moving a shoe.
+// while the worker is moving a shoe; nothing orders the two.
 TEST_F(Voicing, TheMinimumLevelChangesSafelyWhileTheWorkerRuns)
 {
     static test::Gate* handled = nullptr;
@@ -272,11 +272,18 @@ TEST_F(Voicing, TheMinimumLevelChangesSafelyWhileTheWorkerRuns)
     gate.Open();
     engine->SetHandler(RequestType::RankNote, [](OutputEngine&, const OutputRequest&) { handled->Pass(); });
     ASSERT_TRUE(engine->StartWorker());
-    engine->Push(RequestType::Expression, 0, 0, 0);
-    engine->SetMinimumExpression(30);
+    engine->SetHold(true);
+    for (int i = 0; i < 200; ++i)
+        engine->Push(RequestType::Expression, 0, 0, 0);
+    engine->Push(RequestType::RankNote, 0, 0, 0);
+    engine->SetHold(false);
+    for (int level = 0; level <= 30; ++level)
+        engine->SetMinimumExpression(static_cast<uint8_t>(level));
+    ASSERT_TRUE(gate.WaitPassed(1));
+
     engine->Push(RequestType::Expression, 0, 0, 0);
     engine->Push(RequestType::RankNote, 0, 0, 0);
-    ASSERT_TRUE(gate.WaitPassed(1));
+    ASSERT_TRUE(gate.WaitPassed(2));
     EXPECT_EQ(Cc(0, 11), 30);
     EXPECT_TRUE(engine->StopWorker(300, 10));
 }
