@@ -4,11 +4,33 @@
 
 #include <fluidsynth.h>
 
+#include <mutex>
+#include <vector>
+
 namespace corvinta {
 
 namespace {
 constexpr const char* kWorkerCaption = "Corvinta Worker Thread Initialization";
 constexpr int kSynthFailedExitCode = -1;
+
+// A worker left behind at closing may wake at any time: what it can reach
+// is never destroyed, only let go at the end of the process.
+void KeepForWorkerLeftBehind(std::shared_ptr<void> part)
+{
+    static std::mutex mutex;
+    static auto* kept = new std::vector<std::shared_ptr<void>>();
+    std::lock_guard lock(mutex);
+    kept->push_back(std::move(part));
+}
+
+void ReportWorkerLeftBehind(IUserMessages& messages, const char* worker, int waitedMs)
+{
+    const int seconds = (waitedMs + 999) / 1000;
+    ShowWarning(messages,
+                std::string("The ") + worker + " did not stop within " + std::to_string(seconds) +
+                    (seconds == 1 ? " second" : " seconds") + ".\nCorvinta closes without waiting for it.",
+                "Corvinta Error");
+}
 } // namespace
 
 CCorvintaApp::CCorvintaApp(CCommandLineInfoEx options, IUserMessages& messages)
@@ -25,9 +47,23 @@ CCorvintaApp::CCorvintaApp(CCommandLineInfoEx options, IUserMessages& messages)
 CCorvintaApp::~CCorvintaApp()
 {
     Close();
+    if (workerLeftBehind_) {
+        KeepForWorkerLeftBehind(std::move(player_));
+        KeepForWorkerLeftBehind(std::move(recording_));
+        KeepForWorkerLeftBehind(std::move(input_));
+        KeepForWorkerLeftBehind(std::move(console_));
+        KeepForWorkerLeftBehind(std::move(engine_));
+        KeepForWorkerLeftBehind(std::move(log_));
+        KeepForWorkerLeftBehind(std::move(midi_));
+        return;
+    }
     player_.reset();
     recording_.reset();
     input_.reset();
+    // A start that ended early never closed: a device that fails to close
+    // is still reported through a console that exists.
+    if (engine_)
+        engine_->CloseOutputs();
     console_.reset();
     engine_.reset();
     log_.reset();
@@ -36,7 +72,8 @@ CCorvintaApp::~CCorvintaApp()
 
 int CCorvintaApp::Start()
 {
-    midi_ = OpenMidiSystem(options_.midiApi);
+    if (!midi_)
+        midi_ = OpenMidiSystem(options_.midiApi);
     console_ = std::make_unique<CConsole>(messages_);
     input_ = std::make_unique<MidiInput>(*console_, *midi_);
     input_->Enumerate();
@@ -95,7 +132,11 @@ int CCorvintaApp::Start()
 void CCorvintaApp::ConsoleReady(PlayerLinks playerLinks)
 {
     playerLinks.push = [this](uint32_t message, uint32_t source) { return input_->Push(message, source); };
-    playerLinks.pauseResumeInput = [this] { console_->Panic(); };
+    // A worker left behind at closing may hold the locks the panic takes.
+    playerLinks.pauseResumeInput = [this] {
+        if (!workerLeftBehind_)
+            console_->Panic();
+    };
     playerLinks.recording = recording_.get();
     PlayerOptions playerOptions;
     if (Rendering()) {
@@ -120,18 +161,36 @@ void CCorvintaApp::Close()
         return;
     running_ = false;
     input_->SetInputEnabled(false);
-    input_->StopWorker();
+    // Both workers end before anything that takes their locks (the panic,
+    // the recorder, the outputs), and neither is waited for without limit:
+    // one that does not answer is let go and closing goes on without it.
+    // Once the input worker has ended no new request reaches the engine.
+    const bool inputStopped = input_->StopWorker(stopPolls_, stopPollMs_);
+    const bool engineStopped = engine_->StopWorker(stopPolls_, stopPollMs_);
+    if (!inputStopped)
+        input_->DetachWorker();
+    if (!engineStopped)
+        engine_->DetachWorker();
+    workerLeftBehind_ = !inputStopped || !engineStopped;
     if (player_) {
         player_->StopPlayer(true); // all notes off through the console's panic
-        player_->StopRecordingNoSave();
+        if (engineStopped)
+            player_->StopRecordingNoSave();
     }
-    // The engine drains nothing more: no new requests can arrive now.
-    engine_->StopWorker(300, 100);
-    if (FluidSynthHost* synth = engine_->Synth())
+    // A worker left inside FluidSynth may hold its lock.
+    if (FluidSynthHost* synth = engine_->Synth(); synth && engineStopped)
         synth->ReadSynthSettings(console_->Settings().synth);
     if (!Rendering())
         SaveAtClose(*console_, files_);
     input_->CloseAll();
+    // While the console lives to report a device that fails to close.
+    if (engineStopped)
+        engine_->CloseOutputs();
+    const int waitedMs = stopPolls_ * stopPollMs_;
+    if (!inputStopped)
+        ReportWorkerLeftBehind(messages_, "MIDI input worker", waitedMs);
+    if (!engineStopped)
+        ReportWorkerLeftBehind(messages_, "sound output worker", waitedMs);
 }
 
 } // namespace corvinta

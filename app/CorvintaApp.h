@@ -33,8 +33,19 @@ public:
     // and, on a first run, play the start-up piece. playerLinks lets the
     // window add its dialogs and its panel's change notice.
     void ConsoleReady(PlayerLinks playerLinks = {});
-    // Closes in order: input, player, engine, then the files. Safe to call twice.
+    // Closes in order: input, engine, player, then the files and the
+    // outputs. A worker that does not stop within its polls is reported and
+    // left behind; the files are still written. Safe to call twice.
     void Close();
+
+    // Before Start: the MIDI system to use instead of the one the options name.
+    void UseMidiSystem(std::unique_ptr<IMidiSystem> midi) { midi_ = std::move(midi); }
+    // How long closing waits for each worker: polls of pollMs (300 of 100 ms).
+    void SetWorkerStopLimit(int polls, int pollMs)
+    {
+        stopPolls_ = polls;
+        stopPollMs_ = pollMs;
+    }
 
     const CCommandLineInfoEx& Options() const { return options_; }
     CConsole& Console() { return *console_; }
@@ -65,6 +76,10 @@ private:
     std::unique_ptr<MidiFilePlayer> player_;
     std::atomic<uint32_t> renderTime_{0};
     bool running_ = false;
+    int stopPolls_ = 300;
+    int stopPollMs_ = 100;
+    // Set when closing left a worker behind; read by the player's timer thread.
+    std::atomic<bool> workerLeftBehind_{false};
 };
 
 } // namespace corvinta

@@ -10,15 +10,21 @@ namespace corvinta {
 
 namespace {
 
-// Bytes of a MIDI variable-length quantity, most significant group first.
-int EncodeVlq(uint32_t value, uint8_t out[5])
+// The longest delta a MIDI file allows (four bytes of seven bits), and an
+// empty text event that waits that long and does nothing else.
+constexpr uint32_t kLongestDelta = 0x0FFFFFFF;
+constexpr uint8_t kEmptyDeltaStep[] = {0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00};
+
+// Bytes of a MIDI variable-length quantity, most significant group first;
+// value is at most kLongestDelta.
+int EncodeVlq(uint32_t value, uint8_t out[4])
 {
-    uint8_t groups[5];
+    uint8_t groups[4];
     int n = 0;
     do {
         groups[n++] = static_cast<uint8_t>(value & 0x7F);
         value >>= 7;
-    } while (value != 0);
+    } while (value != 0 && n < 4);
     for (int i = 0; i < n; ++i)
         out[i] = static_cast<uint8_t>(groups[n - 1 - i] | (i + 1 < n ? 0x80 : 0));
     return n;
@@ -83,11 +89,20 @@ void MidiRecorder::RecordMessage(int track, uint32_t message)
     const bool twoDataBytes = (status & 0xF0) != 0xC0 && (status & 0xF0) != 0xD0;
 
     const uint32_t now = Now();
-    uint8_t vlq[5];
-    const int vlqBytes = EncodeVlq(now - t.lastEventTime, vlq);
+    // A file's delta has at most four bytes: a longer pause is carried by
+    // empty text events, each as long as a delta can be.
+    uint32_t delta = now - t.lastEventTime;
+    int steps = 0;
+    while (delta > kLongestDelta) {
+        delta -= kLongestDelta;
+        ++steps;
+    }
+    const size_t stepBytes = static_cast<size_t>(steps) * sizeof kEmptyDeltaStep;
+    uint8_t vlq[4];
+    const int vlqBytes = EncodeVlq(delta, vlq);
 
     size_t used = t.used.load(std::memory_order_relaxed);
-    if (used + 4 + static_cast<size_t>(vlqBytes) >= t.buffer->capacity) {
+    if (used + 4 + stepBytes + static_cast<size_t>(vlqBytes) >= t.buffer->capacity) {
         Buffer* spare = t.spare.load();
         if (spare && spare->capacity > t.buffer->capacity) {
             std::memcpy(spare->bytes.get(), t.buffer->bytes.get(), used);
@@ -100,13 +115,19 @@ void MidiRecorder::RecordMessage(int track, uint32_t message)
             ++t.growthSteps;
         }
     }
-    const size_t needed = static_cast<size_t>(vlqBytes) + 1 + 1 + (twoDataBytes ? 1 : 0);
+    const size_t needed = stepBytes + static_cast<size_t>(vlqBytes) + 1 + 1 + (twoDataBytes ? 1 : 0);
     if (used + needed > t.buffer->capacity) {
         dropped_.fetch_add(1, std::memory_order_relaxed);
         return; // the delta carries over to the next message that fits
     }
 
     uint8_t* out = t.buffer->bytes.get();
+    for (int i = 0; i < steps; ++i) {
+        std::memcpy(out + used, kEmptyDeltaStep, sizeof kEmptyDeltaStep);
+        used += sizeof kEmptyDeltaStep;
+    }
+    if (steps > 0)
+        t.runningStatus = 0; // a meta event ends running status
     std::memcpy(out + used, vlq, static_cast<size_t>(vlqBytes));
     used += static_cast<size_t>(vlqBytes);
     if (status != t.runningStatus) {

@@ -15,7 +15,7 @@ OutputEngine::OutputEngine(CConsole& console, EngineParts parts)
 {
     FillHandlerTable();
     queue_.SetIdleWork([this] { HandleKeptReleases(); });
-    minimumExpression_ = {0, 0};
+    SetMinimumExpression(0);
 
     // Every coupling record the matrix can ever hold exists from the start,
     // so drawing a coupler allocates nothing on the worker: one per stop tab,

@@ -60,6 +60,9 @@ public:
     // Signals exit and polls the stopped flag every pollMs, at most maxPolls
     // times. True when the worker stopped in time or never ran.
     bool StopWorker(int maxPolls = 300, int pollMs = 100);
+    // Lets go of a worker that did not stop: closing goes on without it, and
+    // the engine must then outlive the process's work.
+    void DetachWorker() { queue_.Detach(); }
 
     // While held the worker leaves requests queued; it waits, it does not spin.
     void SetHold(bool hold) override;
@@ -96,8 +99,17 @@ public:
     CRank& Rank(int r) { return *ranks_[static_cast<size_t>(r)]; }
     int TrapsRank() const { return trapsRank_; }
 
-    uint8_t MinimumExpression(int shoe) const { return minimumExpression_[static_cast<size_t>(shoe)]; }
-    void SetMinimumExpression(uint8_t level) { minimumExpression_ = {level, level}; }
+    uint8_t MinimumExpression(int shoe) const
+    {
+        return minimumExpression_[static_cast<size_t>(shoe)].load(std::memory_order_relaxed);
+    }
+    // Safe from any thread while the worker runs: each shoe's level is read
+    // whole by the next expression request.
+    void SetMinimumExpression(uint8_t level)
+    {
+        for (auto& minimum : minimumExpression_)
+            minimum.store(level, std::memory_order_relaxed);
+    }
 
     bool Recording() const { return recording_.load(); }
 
@@ -183,7 +195,7 @@ private:
 
     std::vector<std::unique_ptr<CRank>> ranks_;
     int trapsRank_ = 0;
-    std::array<uint8_t, 2> minimumExpression_{0, 0};
+    std::array<std::atomic<uint8_t>, 2> minimumExpression_{};
     std::atomic<bool> recording_{false};
 };
 

@@ -330,7 +330,7 @@ void OutputEngine::ExpressionHandler(OutputEngine& e, const OutputRequest& r)
     if (shoe < 0 || shoe > 1)
         return;
     const int position = std::clamp(r.b, 0, 127);
-    const int minimum = e.minimumExpression_[static_cast<size_t>(shoe)];
+    const int minimum = e.MinimumExpression(shoe);
     const auto level = static_cast<uint8_t>(minimum + ((127 - minimum) * position) / 127);
     const bool pianoFollowsMain = e.console_.Settings().console.velocityMask == 0xFF && shoe == 0;
     for (int rank = 0; rank < e.RankCount(); ++rank) {

@@ -25,7 +25,9 @@ MidiInput::MidiInput(CConsole& console, IMidiSystem& midi) : console_(console), 
 MidiInput::~MidiInput()
 {
     CloseAll();
-    StopWorker();
+    // The owner has stopped the worker or let it go by now; being destroyed,
+    // this can only wait for it.
+    StopWorker(0, 0);
 }
 
 void MidiInput::Enumerate()
@@ -47,10 +49,10 @@ int MidiInput::DrainHere()
     return queue_.DrainHere([this](const InputEvent& e) { console_.ProcessEvent(e.source, e.message); });
 }
 
-void MidiInput::StopWorker()
+bool MidiInput::StopWorker(int maxPolls, int pollMs)
 {
     queue_.SetHeld(true);
-    queue_.Stop(0, 0);
+    return queue_.Stop(maxPolls, pollMs);
 }
 
 void MidiInput::ReportDeviceError(unsigned deviceId, const std::string& error, const char* caption)

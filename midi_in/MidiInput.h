@@ -39,7 +39,12 @@ public:
     // Starts the input worker; false if no thread could be made.
     bool StartWorker();
     // Ends the worker (the console is closing); pending events are dropped.
-    void StopWorker();
+    // Polls for its end every pollMs, at most maxPolls times (0: waits
+    // without limit); true when it ended in time or never ran.
+    bool StopWorker(int maxPolls = 300, int pollMs = 100);
+    // Lets go of a worker that did not stop: it is never joined, so this
+    // object must then outlive the process's work.
+    void DetachWorker() { queue_.Detach(); }
     // Without a worker (rendering a file offline): runs the event processor
     // on the waiting events here, in order. Returns how many ran.
     int DrainHere();

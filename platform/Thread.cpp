@@ -22,4 +22,10 @@ void Thread::Join()
         thread_.join();
 }
 
+void Thread::Detach()
+{
+    if (thread_.joinable())
+        thread_.detach();
+}
+
 } // namespace corvinta

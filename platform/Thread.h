@@ -16,6 +16,9 @@ public:
 
     bool Start(std::function<void()> body);
     void Join();
+    // Lets go of a thread that will not end in time: it is never joined, so
+    // whatever it uses must outlive it.
+    void Detach();
     bool Running() const { return thread_.joinable(); }
 
 private:

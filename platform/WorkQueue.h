@@ -84,6 +84,9 @@ public:
         return true;
     }
 
+    // Lets go of a worker that did not stop within its polls (see Thread::Detach).
+    void Detach() { worker_.Detach(); }
+
     // Processes every pending entry on the calling thread; only while no
     // worker runs (offline rendering drives the organ this way).
     int DrainHere(const std::function<void(const T&)>& process)

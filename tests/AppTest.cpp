@@ -1,5 +1,7 @@
 // The command line, and the whole organ started and closed headless.
 
+#include "FakeMidiSystem.h"
+#include "Gate.h"
 #include "app/CommandLine.h"
 #include "app/CorvintaApp.h"
 #include "app/OfflineRender.h"
@@ -9,9 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <thread>
 #include <unistd.h>
 
 using namespace corvinta;
@@ -115,6 +120,119 @@ TEST_F(InFolder, AFirstRunStartsPlaysAndWritesBothFilesOnClose)
     ASSERT_EQ(app.Start(), 0);
     EXPECT_FALSE(app.Files().noConfigurationFound);
     EXPECT_TRUE(app.Console().registration.Test(7));
+}
+
+bool Shown(const RecordingUserMessages& messages, const std::string& text)
+{
+    const auto shown = messages.Shown();
+    return std::any_of(shown.begin(), shown.end(), [&](const UserMessage& m) { return m.text == text; });
+}
+
+// Closes and destroys the organ on a thread of its own; false if that has
+// not ended within the limit (the thread is then left to hang).
+bool ClosesWithin(std::unique_ptr<CCorvintaApp> app, std::chrono::seconds limit)
+{
+    auto done = std::make_shared<test::Gate>();
+    done->Open();
+    std::thread closing([app = std::move(app), done]() mutable {
+        app->Close();
+        app.reset();
+        done->Pass();
+    });
+    if (!done->WaitPassed(1, limit)) {
+        closing.detach();
+        return false;
+    }
+    closing.join();
+    return true;
+}
+
+// Gates that are never opened: a worker stopped at one stays there for good.
+test::Gate& NeverOpened()
+{
+    static auto* gates = new std::vector<std::unique_ptr<test::Gate>>();
+    return *gates->emplace_back(std::make_unique<test::Gate>());
+}
+
+test::Gate* g_stuckHandler = nullptr;
+
+// A window that stops answering once a panic clears its keyboards.
+struct StuckDisplay final : IConsoleDisplay {
+    explicit StuckDisplay(test::Gate& g) : gate(g) {}
+    void KeyChanged(int, int, bool) override {}
+    void SetTabChecked(int, bool) override {}
+    void KeyboardsCleared() override { gate.Pass(); }
+    test::Gate& gate;
+};
+
+// A worker that never comes back delays closing by its polls only: closing
+// reports it, lets it go, and still writes both files.
+TEST_F(InFolder, ClosingGoesOnPastAWorkerThatNeverStops)
+{
+    const struct {
+        const char* worker;
+        bool input; // else the sound output worker
+    } cases[] = {{"sound output worker", false}, {"MIDI input worker", true}};
+    for (const auto& c : cases) {
+        fs::remove("Corvinta.xml");
+        fs::remove("Corvinta.cbo");
+        RecordingUserMessages messages;
+        auto app = std::make_unique<CCorvintaApp>(Options(), messages);
+        app->SetWorkerStopLimit(3, 10);
+        ASSERT_EQ(app->Start(), 0);
+        app->ConsoleReady();
+        app->Console().OnCommand(StopTabCommand(7), 1);
+        test::Gate& gate = NeverOpened();
+        if (c.input) {
+            // The input worker's panic (all sound off) stays inside the window.
+            app->Console().SetDisplay(new StuckDisplay(gate));
+            app->Input().Push(ShortMessage(0xB0, 120, 0), kInternalSource);
+        } else {
+            g_stuckHandler = &gate;
+            app->Engine().SetHandler(RequestType::RankNote,
+                                     [](OutputEngine&, const OutputRequest&) { g_stuckHandler->Pass(); });
+            app->Engine().Push(RequestType::RankNote, 0, 60, 127);
+        }
+        ASSERT_TRUE(gate.WaitHeld()) << c.worker;
+
+        ASSERT_TRUE(ClosesWithin(std::move(app), std::chrono::seconds(20))) << c.worker;
+        EXPECT_TRUE(Shown(messages, std::string("The ") + c.worker +
+                                        " did not stop within 1 second.\nCorvinta closes without waiting for it."))
+            << c.worker;
+        EXPECT_TRUE(fs::exists("Corvinta.xml")) << c.worker;
+        ASSERT_TRUE(fs::exists("Corvinta.cbo")) << c.worker;
+        EXPECT_EQ(fs::file_size("Corvinta.cbo"), 8104u) << c.worker;
+    }
+    RecordingUserMessages again;
+    CCorvintaApp app(Options(), again);
+    ASSERT_EQ(app.Start(), 0);
+    EXPECT_TRUE(app.Console().registration.Test(7));
+}
+
+// A device that fails to close is reported by Close, while the console that
+// shows the message still exists, and only once.
+TEST_F(InFolder, ClosingClosesTheOutputsWhileTheConsoleLives)
+{
+    RecordingUserMessages messages;
+    auto devices = std::make_unique<test::FakeMidiSystem>(std::vector<std::string>{"Theatre Out"});
+    test::FakeMidiSystem& midi = *devices;
+    midi.failClose.insert(0);
+    const std::string report = "Theatre Out: The device would not close";
+    {
+        CCorvintaApp app(Options(), messages);
+        app.UseMidiSystem(std::move(devices));
+        ASSERT_EQ(app.Start(), 0);
+        app.ConsoleReady();
+        app.Console().RankSettings()[0].deviceId = 0; // the Flute on the external device
+        app.Engine().CloseOutputs();
+        app.Engine().OpenOutputs();
+        ASSERT_EQ(app.Engine().OpenOutputCount(), 1);
+        app.Close();
+        EXPECT_EQ(midi.closes[0], 1);
+        EXPECT_TRUE(Shown(messages, report));
+    }
+    const auto shown = messages.Shown();
+    EXPECT_EQ(std::count_if(shown.begin(), shown.end(), [&](const UserMessage& m) { return m.text == report; }), 1);
 }
 
 std::vector<uint8_t> Piece();

@@ -1,6 +1,7 @@
 // Rank voicing on the real FluidSynth (no audio driver): which notes sound on
 // which channels, checked in what was sent and in FluidSynth's own state.
 
+#include "Gate.h"
 #include "RecordingQueue.h"
 #include "engine/OutputEngine.h"
 #include "organ/Console.h"
@@ -326,6 +327,32 @@ TEST_F(Voicing, ExpressionRunsFromTheMinimumLevelTo127OnItsChamberOnly)
     Apply(RequestType::Expression, 1, 64, 0);
     EXPECT_EQ(Cc(2, 11), 20 + (107 * 64) / 127);
     EXPECT_EQ(Cc(0, 11), 127);
+}
+
+// Applying settings sets the minimum level from the user-interface thread
+// while the worker is moving a shoe; nothing orders the two.
+TEST_F(Voicing, TheMinimumLevelChangesSafelyWhileTheWorkerRuns)
+{
+    static test::Gate* handled = nullptr;
+    test::Gate gate;
+    handled = &gate;
+    gate.Open();
+    engine->SetHandler(RequestType::RankNote, [](OutputEngine&, const OutputRequest&) { handled->Pass(); });
+    ASSERT_TRUE(engine->StartWorker());
+    engine->SetHold(true);
+    for (int i = 0; i < 200; ++i)
+        engine->Push(RequestType::Expression, 0, 0, 0);
+    engine->Push(RequestType::RankNote, 0, 0, 0);
+    engine->SetHold(false);
+    for (int level = 0; level <= 30; ++level)
+        engine->SetMinimumExpression(static_cast<uint8_t>(level));
+    ASSERT_TRUE(gate.WaitPassed(1));
+
+    engine->Push(RequestType::Expression, 0, 0, 0);
+    engine->Push(RequestType::RankNote, 0, 0, 0);
+    ASSERT_TRUE(gate.WaitPassed(2));
+    EXPECT_EQ(Cc(0, 11), 30);
+    EXPECT_TRUE(engine->StopWorker(300, 10));
 }
 
 TEST_F(Voicing, TremulantByPatchChangeSwitchesProgramsAndRestrikes)

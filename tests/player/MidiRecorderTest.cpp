@@ -123,7 +123,8 @@ TEST(MidiRecorder, DeltaTimesAreVariableLengthQuantities)
         {16383, {0xFF, 0x7F}},
         {16384, {0x81, 0x80, 0x00}},
         {0x0FFFFFFF, {0xFF, 0xFF, 0xFF, 0x7F}},
-        {0xFFFFFFFF, {0x8F, 0xFF, 0xFF, 0xFF, 0x7F}},
+        // Longer than four bytes allow: an empty text event takes the longest delta first.
+        {0x10000000, {0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00, 0x01}},
     };
     for (const auto& c : cases) {
         FakeClock clock;
@@ -134,6 +135,88 @@ TEST(MidiRecorder, DeltaTimesAreVariableLengthQuantities)
         const Bytes track3(file.begin() + 72 + 3 * 16 + 12, file.begin() + 72 + 3 * 16 + 12 + c.encoded.size());
         EXPECT_EQ(track3, c.encoded) << c.delta;
         EXPECT_EQ(recorder.TrackLength(3), c.encoded.size() + 3) << c.delta;
+    }
+}
+
+namespace {
+
+// A chunk's events as a MIDI file reader sees them: the time of each channel
+// event and its bytes. False when the chunk is not valid: a delta of more
+// than four bytes, a data byte with no running status, or no end of track.
+struct ChannelEvent {
+    uint64_t time;
+    Bytes bytes;
+};
+
+bool ReadChunk(const Bytes& file, int chunk, std::vector<ChannelEvent>& events)
+{
+    size_t at = 14;
+    auto u32 = [&](size_t i) {
+        return uint32_t(file[i]) << 24 | uint32_t(file[i + 1]) << 16 | uint32_t(file[i + 2]) << 8 | file[i + 3];
+    };
+    for (int c = 0; c < chunk; ++c)
+        at += 8 + u32(at + 4);
+    const size_t end = at + 8 + u32(at + 4);
+    if (end > file.size())
+        return false;
+    at += 8;
+    uint64_t time = 0;
+    uint8_t running = 0;
+    while (at < end) {
+        uint32_t delta = 0;
+        int length = 0;
+        do {
+            if (++length > 4 || at >= end)
+                return false;
+            delta = delta << 7 | (file[at] & 0x7F);
+        } while (file[at++] & 0x80);
+        time += delta;
+        if (at >= end)
+            return false;
+        if (file[at] == 0xFF) { // meta event: type, one-byte length here, data
+            if (at + 2 >= end)
+                return false;
+            const bool endOfTrack = file[at + 1] == 0x2F;
+            at += 3 + file[at + 2];
+            running = 0;
+            if (endOfTrack)
+                return at == end;
+            continue;
+        }
+        if (file[at] & 0x80)
+            running = file[at++];
+        if (running == 0)
+            return false;
+        const size_t data = (running & 0xF0) == 0xC0 || (running & 0xF0) == 0xD0 ? 1 : 2;
+        if (at + data > end)
+            return false;
+        Bytes bytes{running};
+        bytes.insert(bytes.end(), file.begin() + static_cast<long>(at), file.begin() + static_cast<long>(at + data));
+        events.push_back({time, bytes});
+        at += data;
+    }
+    return false;
+}
+
+} // namespace
+
+// However long the organ waits between two messages the take stays a valid
+// file, and the pause between them is kept to the millisecond.
+TEST(MidiRecorder, PausesTooLongForOneDeltaStillMakeAValidFile)
+{
+    for (const uint32_t pause : {0x0FFFFFFFu, 0x10000000u, 0x1FFFFFFFu, 0xFFFFFFFFu}) {
+        FakeClock clock;
+        MidiRecorder recorder(clock.Function());
+        clock.now = 1500;
+        recorder.Record(Msg(0x93, 60, 100));
+        clock.now = 1500 + pause; // wraps like the tick count does
+        recorder.Record(Msg(0x93, 60, 0));
+        std::vector<ChannelEvent> events;
+        ASSERT_TRUE(ReadChunk(recorder.FileBytes(), 1 + 3, events)) << pause;
+        ASSERT_EQ(events.size(), 2u) << pause;
+        EXPECT_EQ(events[0].time, 500u);
+        EXPECT_EQ(events[1].time - events[0].time, pause);
+        EXPECT_EQ(events[1].bytes, (Bytes{0x93, 60, 0})) << pause;
     }
 }
 
