@@ -2,6 +2,7 @@
 
 #include "organ/Console.h"
 #include "persist/CsvText.h"
+#include "persist/FileReading.h"
 #include "persist/ReplacingFile.h"
 #include "persist/TextNumbers.h"
 
@@ -189,7 +190,7 @@ std::optional<CComboCsv::Table> CComboCsv::ReadTable(std::FILE* file, char s, in
 
 bool CComboCsv::Import(CConsole& console, const std::string& path, char separator)
 {
-    std::unique_ptr<std::FILE, decltype(&std::fclose)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    std::unique_ptr<std::FILE, decltype(&std::fclose)> file(OpenForReading(path), &std::fclose);
     if (!file) {
         Fail(console, "Cannot open combination file for import!");
         return false;

@@ -2,6 +2,8 @@
 
 #include "organ/Console.h"
 #include "persist/ConfigStartup.h"
+#include "persist/FileReading.h"
+#include "persist/KeptCopies.h"
 #include "persist/ReplacingFile.h"
 
 #include <cstdio>
@@ -116,6 +118,11 @@ std::vector<uint8_t> CComboFile::Format(const std::vector<PistonMemory>& memory)
     return out;
 }
 
+std::string CComboFile::OriginalCopyName(const std::string& path, uint32_t version)
+{
+    return path + ".v" + std::to_string(version);
+}
+
 ComboLoadOutcome CComboFile::Load(CConsole& console, const std::string& path, const std::string& configFileName)
 {
     const int pistons = console.PistonCount();
@@ -126,26 +133,51 @@ ComboLoadOutcome CComboFile::Load(CConsole& console, const std::string& path, co
     const size_t largest = kHeaderSize + 100 * size_t(pistons) * kRecordSize;
     std::vector<uint8_t> bytes(largest);
     size_t size = 0;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+    const bool present = [&] {
+        std::FILE* file = OpenForReading(path);
+        if (!file)
+            return false;
         size = std::fread(bytes.data(), 1, bytes.size(), file);
         std::fclose(file);
-    }
+        return true;
+    }();
 
+    // A conversion loses part of an old file, so the original is kept
+    // beside it before anything is converted.
+    const std::optional<uint32_t> version = ReadVersion(bytes.data(), size);
+    const bool old = version && *version != kVersion;
+    const auto keepOriginal = [&] {
+        const std::string copy = OriginalCopyName(path, *version);
+        if (KeepCopy(path, copy))
+            return true;
+        ShowWarning(messages, "Cannot keep the old combination file as '" + copy + "'.\nNothing was converted.",
+                    "Corvinta Error");
+        return false;
+    };
     bool quit = false;
     const auto askOldest = [&] {
+        // Unattended, the file is left as it is and the program ends.
         return messages.Show({"Old .cbo file with 100 memory levels. Only first 10 will be read.\nRemaining combinations will be lost.\nDo you want to continue?",
-                              kCaption, MessageIcon::Information, MessageButtons::YesNo, MessageAnswer::Yes}) ==
-               MessageAnswer::Yes;
+                              kCaption, MessageIcon::Information, MessageButtons::YesNo, MessageAnswer::No}) ==
+                   MessageAnswer::Yes &&
+               keepOriginal();
     };
     std::optional<std::vector<PistonMemory>> memory = Parse(bytes.data(), size, pistons, askOldest, quit);
+    if (!quit && memory && old && *version != kOldestVersion && !keepOriginal())
+        quit = true;
     if (quit)
         return ComboLoadOutcome::Quit;
-    if (!memory)
-        messages.Show({"Using default combinations. Did not find " + path, "Corvinta Initialization", MessageIcon::Information});
-    else if (configFileName == kBaseCampFileName &&
-             messages.Show({"Do you want to restore base camp combinations?\nPrevious default combinations will be lost.",
-                            kCaption, MessageIcon::Information, MessageButtons::YesNo, MessageAnswer::No}) == MessageAnswer::Yes)
+    const bool unusable = present && !memory;
+    if (!memory) {
+        std::string text = "Using default combinations. Did not find " + path;
+        if (unusable)
+            text += "\nThe file is kept as '" + BadCopyName(path) + "' before the combinations are saved over it.";
+        messages.Show({text, "Corvinta Initialization", MessageIcon::Information});
+    } else if (configFileName == kBaseCampFileName &&
+               messages.Show({"Do you want to restore base camp combinations?\nPrevious default combinations will be lost.",
+                              kCaption, MessageIcon::Information, MessageButtons::YesNo, MessageAnswer::No}) == MessageAnswer::Yes) {
         memory.reset();
+    }
 
     for (int p = 0; p < pistons; ++p) {
         CPiston& piston = console.Piston(p);
@@ -156,21 +188,25 @@ ComboLoadOutcome CComboFile::Load(CConsole& console, const std::string& path, co
             piston.SetDefaultMemory(p);
         }
     }
-    return memory ? ComboLoadOutcome::FromFile : ComboLoadOutcome::Defaults;
+    if (memory)
+        return ComboLoadOutcome::FromFile;
+    return unusable ? ComboLoadOutcome::DefaultsOverUnusableFile : ComboLoadOutcome::Defaults;
 }
 
-bool CComboFile::Save(CConsole& console, const std::string& path)
+bool CComboFile::Save(CConsole& console, const std::string& path, bool keepAsBadFirst)
 {
     std::vector<PistonMemory> memory(static_cast<size_t>(console.PistonCount()));
     for (int p = 0; p < console.PistonCount(); ++p)
         memory[size_t(p)] = {console.Piston(p).drawn, console.Piston(p).scope};
     const std::vector<uint8_t> bytes = Format(memory);
 
-    CReplacingFile file(path);
-    if (file.Open()) {
-        file.Write(bytes.data(), bytes.size());
-        if (file.Commit())
-            return true;
+    if (!keepAsBadFirst || KeepAsBad(path)) {
+        CReplacingFile file(path);
+        if (file.Open()) {
+            file.Write(bytes.data(), bytes.size());
+            if (file.Commit())
+                return true;
+        }
     }
     ShowWarning(console.Messages(), "Cannot create combination file!\nYour combinations will not be saved.", "Corvinta Error");
     return false;

@@ -26,7 +26,10 @@ struct PistonMemory {
 enum class ComboLoadOutcome {
     FromFile, // the memory came from the file
     Defaults, // the built-in memory is in force
-    Quit,     // the user chose to end the program (exit code 1); nothing changed
+    // The built-in memory is in force because the file there could not be
+    // used; it is to be kept as NAME.bad before it is written over.
+    DefaultsOverUnusableFile,
+    Quit, // the user chose to end the program (exit code 1); nothing changed
 };
 
 class CComboFile {
@@ -38,12 +41,16 @@ public:
 
     // Leaves every piston with a complete memory, from the file or the
     // defaults, and tells the user which. configFileName "BaseCamp.xml"
-    // offers to restore the built-in memory.
+    // offers to restore the built-in memory. An old file is converted only
+    // once its original is kept beside it as NAME.v600 (or NAME.v867).
     static ComboLoadOutcome Load(CConsole& console, const std::string& path, const std::string& configFileName);
 
     // Writes the version-868 layout; on failure tells the user and leaves any
-    // previous file as it was.
-    static bool Save(CConsole& console, const std::string& path);
+    // previous file as it was. keepAsBadFirst: the file there did not load;
+    // it is kept as NAME.bad first, and nothing is written if it cannot be.
+    static bool Save(CConsole& console, const std::string& path, bool keepAsBadFirst = false);
+
+    static std::string OriginalCopyName(const std::string& path, uint32_t version);
 
     // The file's contents for pistonCount pistons; nullopt when they are not
     // a whole combination file. An oldest-version file is read only when

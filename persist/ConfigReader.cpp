@@ -3,6 +3,7 @@
 
 #include "organ/Console.h"
 #include "persist/ConfigFile.h"
+#include "persist/FileReading.h"
 #include "persist/TextNumbers.h"
 
 #include <expat.h>
@@ -328,9 +329,11 @@ void ConfigReader::ApplyRank(const OpenElement& e)
 void ConfigReader::ApplyMergedOut(const OpenElement& e)
 {
     console_.useDefaultAssignments = e.Attribute("type") != "configured";
+    const bool enabled = e.text != "none";
+    console_.Settings().console.mergedOutEnabled = enabled;
     auto& ranks = console_.Settings().ranks;
     if (ranks.size() > static_cast<size_t>(kMergedOutIndex))
-        ranks[kMergedOutIndex].name = e.text == "none" ? std::string() : e.text;
+        ranks[kMergedOutIndex].name = enabled ? e.text : std::string();
 }
 
 void ConfigReader::ApplyMsg(const OpenElement& e)
@@ -504,7 +507,7 @@ ConfigLoadResult CConfigFile::Parse(const char* data, size_t size, CConsole& con
 
 ConfigLoadResult CConfigFile::Load(const std::string& path, CConsole& console, long sizeLimit)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = OpenForReading(path);
     if (!file)
         return ConfigLoadResult::CannotOpen;
     std::unique_ptr<std::FILE, decltype(&std::fclose)> closer(file, &std::fclose);

@@ -2,6 +2,7 @@
 
 #include "organ/Console.h"
 #include "persist/ConfigFile.h"
+#include "persist/KeptCopies.h"
 
 namespace corvinta {
 
@@ -45,17 +46,23 @@ ConfigStartResult ReadConfigurationAtStart(CConsole& console, std::string& fileN
         fileName = kDefaultConfigFileName;
     }
     const ConfigLoadResult loaded = CConfigFile::Load(fileName, console, CConfigFile::kSizeLimit);
-    if (const char* message = LoadMessage(loaded))
-        console.Messages().Show({Replace(message, fileName), kInitCaption, MessageIcon::Information});
     result.noConfigurationFound = loaded == ConfigLoadResult::CannotOpen || loaded == ConfigLoadResult::CannotMeasure;
+    // A file that is there but did not load is still the organist's.
+    result.keepAsBadFirst = loaded == ConfigLoadResult::TooBig || loaded == ConfigLoadResult::Corrupted;
+    if (const char* message = LoadMessage(loaded)) {
+        std::string text = Replace(message, fileName);
+        if (result.keepAsBadFirst)
+            text += "\nThe file is kept as '" + BadCopyName(fileName) + "' before the settings are saved over it.";
+        console.Messages().Show({text, kInitCaption, MessageIcon::Information});
+    }
     return result;
 }
 
-bool SaveConfigurationAtClose(CConsole& console, std::string& fileName)
+bool SaveConfigurationAtClose(CConsole& console, std::string& fileName, bool keepAsBadFirst)
 {
     if (fileName == kBaseCampFileName)
         fileName = kDefaultConfigFileName;
-    if (CConfigFile::Save(fileName, console, CConfigFile::kVersion))
+    if ((!keepAsBadFirst || KeepAsBad(fileName)) && CConfigFile::Save(fileName, console, CConfigFile::kVersion))
         return true;
     ShowWarning(console.Messages(), "Cannot create configuration file! Your settings will not be saved.", "Corvinta Error");
     return false;

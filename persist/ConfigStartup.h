@@ -13,6 +13,7 @@ inline constexpr const char* kBaseCampFileName = "BaseCamp.xml"; // the built-in
 
 struct ConfigStartResult {
     bool noConfigurationFound = false; // the console then plays the console-up file
+    bool keepAsBadFirst = false;       // the file did not load: keep it before writing over it
 };
 
 // Asks before restoring the base camp settings (fileName becomes
@@ -20,6 +21,8 @@ struct ConfigStartResult {
 ConfigStartResult ReadConfigurationAtStart(CConsole& console, std::string& fileName);
 
 // Writes the configuration, never over the base camp name; reports a failure.
-bool SaveConfigurationAtClose(CConsole& console, std::string& fileName);
+// keepAsBadFirst: the file there did not load; it is kept as NAME.bad first,
+// and nothing is written if it cannot be.
+bool SaveConfigurationAtClose(CConsole& console, std::string& fileName, bool keepAsBadFirst = false);
 
 } // namespace corvinta

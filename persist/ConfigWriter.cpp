@@ -65,31 +65,30 @@ std::string Escape(std::string_view text)
     return out;
 }
 
+// Lines are built by appending each piece to the file's text: no temporary
+// strings are joined, which also keeps the optimiser's overlap warnings away.
 class Writer {
 public:
     std::string text;
 
-    void Line(int depth, std::string_view content)
+    template <class... Pieces>
+    void Line(int depth, const Pieces&... pieces)
     {
         text.append(static_cast<size_t>(depth), '\t');
-        text += content;
+        (text.append(std::string_view(pieces)), ...);
         text += "\r\n";
     }
-    void Open(int depth, std::string_view name) { Line(depth, "<" + std::string(name) + ">"); }
+    void Open(int depth, std::string_view name) { Line(depth, "<", name, ">"); }
     void Open(int depth, std::string_view name, std::string_view attribute, std::string_view value)
     {
-        Line(depth, "<" + std::string(name) + " " + std::string(attribute) + "=\"" + std::string(value) + "\">");
+        Line(depth, "<", name, " ", attribute, "=\"", value, "\">");
     }
-    void Close(int depth, std::string_view name) { Line(depth, "</" + std::string(name) + ">"); }
-    void Leaf(int depth, std::string_view name, std::string_view value)
-    {
-        Line(depth, "<" + std::string(name) + ">" + std::string(value) + "</" + std::string(name) + ">");
-    }
+    void Close(int depth, std::string_view name) { Line(depth, "</", name, ">"); }
+    void Leaf(int depth, std::string_view name, std::string_view value) { Line(depth, "<", name, ">", value, "</", name, ">"); }
     void Leaf(int depth, std::string_view name, std::string_view attribute, std::string_view attributeValue,
               std::string_view value)
     {
-        Line(depth, "<" + std::string(name) + " " + std::string(attribute) + "=\"" + std::string(attributeValue) + "\">" +
-                        std::string(value) + "</" + std::string(name) + ">");
+        Line(depth, "<", name, " ", attribute, "=\"", attributeValue, "\">", value, "</", name, ">");
     }
 };
 
@@ -101,8 +100,8 @@ void WriteSwitchMsgs(Writer& w, int depth, const AssignmentMap& map, uint32_t on
 {
     for (bool on : {true, false})
         if (auto code = map.ControlFor(on ? onItem : offItem))
-            w.Line(depth, std::string("<msg on=\"") + (on ? "true" : "false") + "\" div=\"" + Entry(RoutingEntryOf(*code)) +
-                              "\" num=\"" + Num(NumberOf(*code)) + "\" val=\"" + Num(ValueOf(*code)) + "\"/>");
+            w.Line(depth, "<msg on=\"", on ? "true" : "false", "\" div=\"", Entry(RoutingEntryOf(*code)), "\" num=\"",
+                   Num(NumberOf(*code)), "\" val=\"", Num(ValueOf(*code)), "\"/>");
 }
 
 // The input devices the file lists, by name: those in use first, then any
@@ -199,8 +198,8 @@ void WriteConsole(Writer& w, const CConsole& console)
     const AssignmentMaps& maps = console.assignments.device;
     w.Open(1, "console");
     std::string merged = "none";
-    if (settings.ranks.size() > static_cast<size_t>(kMergedOutIndex) && !settings.ranks[kMergedOutIndex].name.empty())
-        merged = Escape(settings.ranks[kMergedOutIndex].name);
+    if (settings.console.mergedOutEnabled && settings.ranks.size() > static_cast<size_t>(kMergedOutIndex))
+        merged = Escape(RankDeviceName(console, settings.ranks[kMergedOutIndex]));
     w.Leaf(2, "merged-out", "type", console.useDefaultAssignments ? "default" : "configured", merged);
     for (int word = 0; word < 2; ++word)
         w.Leaf(2, "tabstate", "id", Num(word), Num(static_cast<int64_t>(console.registration.Word64(word))));
@@ -218,11 +217,12 @@ void WriteConsole(Writer& w, const CConsole& console)
     for (int c = 0; c < kAuxControlCount; ++c) {
         w.Open(3, "auxctl", "id", Num(c));
         if (auto code = maps.controllers.ControlFor(AuxItemCode(c))) {
-            std::string msg = "<msg div=\"" + Entry(RoutingEntryOf(*code)) + "\" num=\"" + Num(NumberOf(*code)) + "\"";
+            const std::string entry = Entry(RoutingEntryOf(*code)), number = Num(NumberOf(*code));
             if (c < 3)
-                msg += " closed=\"" + Num(settings.calibration[c].minimum) + "\" open=\"" +
-                       Num(settings.calibration[c].maximum) + "\"";
-            w.Line(4, msg + "/>");
+                w.Line(4, "<msg div=\"", entry, "\" num=\"", number, "\" closed=\"", Num(settings.calibration[c].minimum),
+                       "\" open=\"", Num(settings.calibration[c].maximum), "\"/>");
+            else
+                w.Line(4, "<msg div=\"", entry, "\" num=\"", number, "\"/>");
         }
         w.Close(3, "auxctl");
     }
@@ -234,8 +234,8 @@ void WriteConsole(Writer& w, const CConsole& console)
         w.Open(3, "piston", "id", Num(id));
         for (int k = 0; k < levels; ++k)
             if (auto code = maps.programs.ControlFor(PistonItemCode(id, k)))
-                w.Line(4, "<msg div=\"" + Entry(RoutingEntryOf(*code)) + "\" offset=\"" + Num(k) + "\" num=\"" +
-                              Num(NumberOf(*code)) + "\"/>");
+                w.Line(4, "<msg div=\"", Entry(RoutingEntryOf(*code)), "\" offset=\"", Num(k), "\" num=\"",
+                       Num(NumberOf(*code)), "\"/>");
         w.Close(3, "piston");
     };
     for (int p = 0; p < kPistonCount; ++p)

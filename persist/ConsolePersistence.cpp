@@ -8,12 +8,15 @@ ConsoleBuildSteps PersistenceBuildSteps(PersistedFiles& files)
 {
     ConsoleBuildSteps steps;
     steps.readConfiguration = [&files](CConsole& console) {
-        files.noConfigurationFound = ReadConfigurationAtStart(console, files.configFileName).noConfigurationFound;
+        const ConfigStartResult result = ReadConfigurationAtStart(console, files.configFileName);
+        files.noConfigurationFound = result.noConfigurationFound;
+        files.keepConfigAsBad = result.keepAsBadFirst;
     };
     steps.resolveDevices = ResolveConsoleDevices;
     steps.loadCombinations = [&files](CConsole& console) {
         const ComboLoadOutcome outcome = CComboFile::Load(console, files.comboFileName, files.configFileName);
         files.quitRequested = outcome == ComboLoadOutcome::Quit;
+        files.keepCombinationsAsBad = outcome == ComboLoadOutcome::DefaultsOverUnusableFile;
         return outcome != ComboLoadOutcome::Quit;
     };
     return steps;
@@ -21,8 +24,12 @@ ConsoleBuildSteps PersistenceBuildSteps(PersistedFiles& files)
 
 bool SaveAtClose(CConsole& console, PersistedFiles& files)
 {
-    const bool config = SaveConfigurationAtClose(console, files.configFileName);
-    const bool combinations = CComboFile::Save(console, files.comboFileName);
+    const bool config = SaveConfigurationAtClose(console, files.configFileName, files.keepConfigAsBad);
+    if (config)
+        files.keepConfigAsBad = false;
+    const bool combinations = CComboFile::Save(console, files.comboFileName, files.keepCombinationsAsBad);
+    if (combinations)
+        files.keepCombinationsAsBad = false;
     return config && combinations;
 }
 

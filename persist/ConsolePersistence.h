@@ -16,6 +16,9 @@ struct PersistedFiles {
     // Set while the console is built.
     bool noConfigurationFound = false; // play the console-up file once the window is up
     bool quitRequested = false;        // the user refused an old combination file: end with exit code 1
+    // Files that did not load, to be kept as NAME.bad before the first save over them.
+    bool keepConfigAsBad = false;
+    bool keepCombinationsAsBad = false;
 };
 
 // The steps that read the files while the console is built; `files` must

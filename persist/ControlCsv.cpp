@@ -1,6 +1,7 @@
 #include "persist/ControlCsv.h"
 
 #include "persist/CsvText.h"
+#include "persist/FileReading.h"
 #include "persist/ReplacingFile.h"
 #include "persist/TextNumbers.h"
 #include "platform/UserMessages.h"
@@ -85,6 +86,14 @@ bool AllUnassigned(const int* numbers, int count)
     return true;
 }
 
+// A routing entry is a division or the control entry; any other would
+// address a division that does not exist.
+bool IsRoutingEntry(int number)
+{
+    const auto entry = uint8_t(number);
+    return entry < kDivisionCount || entry == kControlEntry;
+}
+
 uint32_t SwitchCode(const int* n)
 {
     if (AllUnassigned(n, 3))
@@ -96,7 +105,7 @@ bool ReadStopSection(W& controls, CCsvLineReader& reader, char s)
 {
     for (int item = 0; item < W::kItems; ++item) {
         int n[6];
-        if (!ReadNumbers(reader, s, 2, 6, n))
+        if (!ReadNumbers(reader, s, 2, 6, n) || !IsRoutingEntry(n[0]) || !IsRoutingEntry(n[3]))
             return false;
         controls.controllers[size_t(W::OnSlot(item))] = SwitchCode(n);
         controls.controllers[size_t(W::OffSlot(item))] = SwitchCode(n + 3);
@@ -108,7 +117,7 @@ bool ReadExpressionSection(W& controls, CCsvLineReader& reader, char s)
 {
     for (int c = 0; c < kAuxControlCount; ++c) {
         int n[2];
-        if (!ReadNumbers(reader, s, 2, 2, n))
+        if (!ReadNumbers(reader, s, 2, 2, n) || !IsRoutingEntry(n[0]))
             return false;
         controls.controllers[size_t(W::AuxSlot(c))] =
             AllUnassigned(n, 2) ? W::kUnassigned : ControlCode(uint8_t(n[0]), uint8_t(n[1] & 0x7F), 0);
@@ -116,9 +125,11 @@ bool ReadExpressionSection(W& controls, CCsvLineReader& reader, char s)
     return true;
 }
 
+// A row holds one routing entry for all levels of a piston, so a level
+// without an assignment is known by its program column alone.
 uint32_t ProgramCode(int entry, int program)
 {
-    if (entry == kUnassignedByte && program == kUnassignedByte)
+    if (program == kUnassignedByte)
         return W::kUnassigned;
     return ControlCode(uint8_t(entry), uint8_t(program & 0x7F), 0);
 }
@@ -127,14 +138,14 @@ bool ReadProgramSection(W& controls, CCsvLineReader& reader, char s)
 {
     for (int p = 0; p < kPistonCount; ++p) {
         int n[1 + kPistonLevelOffsets];
-        if (!ReadNumbers(reader, s, 1, 1 + kPistonLevelOffsets, n))
+        if (!ReadNumbers(reader, s, 1, 1 + kPistonLevelOffsets, n) || !IsRoutingEntry(n[0]))
             return false;
         for (int k = 0; k < kPistonLevelOffsets; ++k)
             controls.programs[size_t(W::PistonSlot(p, k))] = ProgramCode(n[0], n[1 + k]);
     }
     for (int b = 0; b < kSpecialButtonCount; ++b) {
         int n[2];
-        if (!ReadNumbers(reader, s, 1, 2, n))
+        if (!ReadNumbers(reader, s, 1, 2, n) || !IsRoutingEntry(n[0]))
             return false;
         controls.programs[size_t(W::SpecialSlot(b))] = ProgramCode(n[0], n[1]);
     }
@@ -171,8 +182,13 @@ std::string CControlCsv::Format(const ControlWorkingCopy& controls, char s)
     title(kProgramTitle);
     out += (Line(s) << "Piston name" << "ON" << "PC +0" << "PC +1" << "PC +2" << "PC +3" << "PC +4").Done();
     for (int p = 0; p < kPistonCount; ++p) {
+        // The row's routing entry is that of the piston's first assigned level.
+        uint8_t entry = RoutingEntryOf(W::kUnassigned);
+        for (int k = kPistonLevelOffsets - 1; k >= 0; --k)
+            if (controls.programs[size_t(W::PistonSlot(p, k))] != W::kUnassigned)
+                entry = RoutingEntryOf(controls.programs[size_t(W::PistonSlot(p, k))]);
         Line row(s);
-        row << PistonLabel(p) << RoutingEntryOf(controls.programs[size_t(W::PistonSlot(p, 0))]);
+        row << PistonLabel(p) << entry;
         for (int k = 0; k < kPistonLevelOffsets; ++k)
             row << NumberOf(controls.programs[size_t(W::PistonSlot(p, k))]);
         out += row.Done();
@@ -227,7 +243,7 @@ bool CControlCsv::Read(ControlWorkingCopy& controls, std::FILE* file, char s)
 
 bool CControlCsv::Import(ControlWorkingCopy& controls, const std::string& path, char separator, IUserMessages& messages)
 {
-    std::unique_ptr<std::FILE, decltype(&std::fclose)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    std::unique_ptr<std::FILE, decltype(&std::fclose)> file(OpenForReading(path), &std::fclose);
     if (!file) {
         ShowWarning(messages, "Cannot open control assignments file!", "Corvinta Error");
         return false;

@@ -2,6 +2,10 @@
 // Writes a file so that the previous one survives any failure: the bytes go
 // to a new file in the same folder, which replaces the old one by rename only
 // after every write, the flush to disk and the close have succeeded.
+//
+// A file its owner cannot write (or has marked read-only) is never replaced.
+// Where the folder takes no new file but the file itself is writable, the
+// file is rewritten in place and, should that fail, its old bytes are put back.
 
 #include <cstddef>
 #include <cstdio>
@@ -17,7 +21,8 @@ public:
     CReplacingFile(const CReplacingFile&) = delete;
     CReplacingFile& operator=(const CReplacingFile&) = delete;
 
-    // Creates the new file; false when that is impossible.
+    // Creates the new file; false when that is impossible or the file may
+    // not be written.
     bool Open();
     // Failures are remembered; Commit reports them.
     void Write(const void* data, size_t size);
@@ -27,12 +32,22 @@ public:
     bool Commit();
 
 private:
+    bool OpenInPlace();
+    bool CommitInPlace();
     void Discard();
 
     std::string path_;
     std::string tempPath_;
     std::FILE* file_ = nullptr;
     bool failed_ = false;
+    // Rewriting in place: the file, its bytes before and the bytes to come.
+    int inPlaceFd_ = -1;
+    std::string previous_;
+    std::string pending_;
 };
+
+// True when `path` names an existing file that may not be written: its mode
+// has no write permission at all, or this process may not write it.
+bool IsWriteProtected(const std::string& path);
 
 } // namespace corvinta

@@ -19,6 +19,36 @@ std::string_view SkipSpace(std::string_view text)
     return text.substr(i);
 }
 
+// A number too large for a double reads as an infinity of its sign, which no
+// setting accepts, so validation gives the default; one too small is 0.
+double OutOfRange(std::string_view number)
+{
+    const bool negative = !number.empty() && number[0] == '-';
+    // The decimal exponent of the first significant digit decides which.
+    int64_t magnitude = 0;
+    bool seenDigit = false, seenPoint = false;
+    size_t i = negative ? 1 : 0;
+    for (; i < number.size() && number[i] != 'e' && number[i] != 'E'; ++i) {
+        if (number[i] == '.') {
+            seenPoint = true;
+        } else if (!seenDigit && number[i] == '0') {
+            if (seenPoint)
+                --magnitude;
+        } else if (!seenDigit) {
+            seenDigit = true;
+            if (seenPoint)
+                --magnitude;
+        } else if (!seenPoint) {
+            ++magnitude;
+        }
+    }
+    if (i < number.size())
+        magnitude += ReadInt(number.substr(i + 1));
+    if (!seenDigit || magnitude < 0)
+        return negative ? -0.0 : 0.0;
+    return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+}
+
 } // namespace
 
 int64_t ReadInt64(std::string_view text)
@@ -64,6 +94,8 @@ double ReadReal(std::string_view text)
         text.remove_prefix(1);
     double value = 0.0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range)
+        return OutOfRange(text.substr(0, size_t(result.ptr - text.data())));
     if (result.ec != std::errc{})
         return 0.0;
     return value;

@@ -3,6 +3,7 @@
 
 #include "FailingWrites.h"
 #include "TempDir.h"
+#include "WithoutPermissionOverride.h"
 
 #include "organ/Console.h"
 #include "persist/ComboFile.h"
@@ -94,19 +95,27 @@ TEST(ComboFile, UnusableFilesGiveTheDefaultsAndOneMessage)
         {"unknown version", wrongVersion},
         {"old version cut short", ComboBytes(867, 10, 3).substr(0, 5000)},
         {"missing", "-"},
+        {"a folder", "/"},
     };
     for (const auto& [name, content] : cases) {
         SCOPED_TRACE(name);
         TempDir dir;
         const std::string path = dir.File("c.cbo");
-        if (content != "-")
+        const bool present = content != "-" && content != "/";
+        if (content == "/")
+            std::filesystem::create_directory(path);
+        else if (present)
             WriteFile(path, content);
         Organ organ;
         Scramble(organ.console);
-        EXPECT_EQ(CComboFile::Load(organ.console, path, "Corvinta.xml"), ComboLoadOutcome::Defaults);
+        EXPECT_EQ(CComboFile::Load(organ.console, path, "Corvinta.xml"),
+                  present ? ComboLoadOutcome::DefaultsOverUnusableFile : ComboLoadOutcome::Defaults);
         ExpectDefaultMemory(organ.console);
         ASSERT_EQ(organ.messages.Shown().size(), 1u);
-        EXPECT_EQ(organ.messages.Shown()[0].text, "Using default combinations. Did not find " + path);
+        std::string text = "Using default combinations. Did not find " + path;
+        if (present)
+            text += "\nThe file is kept as '" + path + ".bad' before the combinations are saved over it.";
+        EXPECT_EQ(organ.messages.Shown()[0].text, text);
         EXPECT_EQ(organ.messages.Shown()[0].caption, "Corvinta Initialization");
     }
 }
@@ -152,6 +161,7 @@ TEST(ComboFile, Version867FillsTenLevelsAndTheBaseCampStages)
     defaults.SetDefaultMemory(4);
     EXPECT_EQ(piston.drawn[kCrescendoLevel], defaults.drawn[kCrescendoLevel]);
     EXPECT_EQ(piston.scope[kCrescendoLevel], kAllItems);
+    EXPECT_EQ(ReadFile(dir.File("old.cbo.v867")), bytes) << "the original kept before conversion";
 }
 
 TEST(ComboFile, Version600AsksFirstAndReadsOnlyTenLevels)
@@ -174,11 +184,43 @@ TEST(ComboFile, Version600AsksFirstAndReadsOnlyTenLevels)
                                                 "Remaining combinations will be lost.\nDo you want to continue?");
     EXPECT_EQ(refused.messages.Shown()[0].caption, "Corvinta Combination Initialization");
 
+    EXPECT_FALSE(std::filesystem::exists(dir.File("old.cbo.v600")));
+
+    Organ unattended;
+    EXPECT_EQ(CComboFile::Load(unattended.console, dir.File("old.cbo"), "Corvinta.xml"), ComboLoadOutcome::Quit)
+        << "nobody to answer: the file stays as it is";
+    EXPECT_EQ(unattended.messages.Shown()[0].unattendedAnswer, MessageAnswer::No);
+
     Organ accepted;
     accepted.messages.Answer(MessageAnswer::Yes);
     EXPECT_EQ(CComboFile::Load(accepted.console, dir.File("old.cbo"), "Corvinta.xml"), ComboLoadOutcome::FromFile);
     for (int level = 0; level < 10; ++level)
         EXPECT_TRUE(accepted.console.Piston(7).drawn[size_t(level)].Empty()) << level;
+    EXPECT_EQ(ReadFile(dir.File("old.cbo.v600")), bytes) << "the original kept before conversion";
+}
+
+TEST(ComboFile, OldFileIsNotConvertedWhenItsOriginalCannotBeKept)
+{
+    for (const uint32_t version : {600u, 867u}) {
+        SCOPED_TRACE(version);
+        TempDir dir;
+        const std::filesystem::path folder = dir.Path() / "locked";
+        std::filesystem::create_directory(folder);
+        const std::string path = (folder / "old.cbo").string();
+        WriteFile(path, ComboBytes(version, version == 600 ? 100 : 10, 8));
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        Organ organ;
+        organ.messages.Answer(MessageAnswer::Yes);
+        {
+            WithoutPermissionOverride asOrganist;
+            EXPECT_EQ(CComboFile::Load(organ.console, path, "Corvinta.xml"), ComboLoadOutcome::Quit);
+        }
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+        ASSERT_FALSE(organ.messages.Shown().empty());
+        EXPECT_EQ(organ.messages.Shown().back().text,
+                  "Cannot keep the old combination file as '" + path + ".v" + std::to_string(version) +
+                      "'.\nNothing was converted.");
+    }
 }
 
 TEST(ComboFile, BaseCampConfigurationOffersTheBuiltInMemory)

@@ -3,6 +3,7 @@
 
 #include "FailingWrites.h"
 #include "TempDir.h"
+#include "WithoutPermissionOverride.h"
 
 #include "organ/Console.h"
 #include "persist/ConfigFile.h"
@@ -58,6 +59,7 @@ void Customise(CConsole& c)
     s.ranks[3].channel = 4;
     s.ranks[3].patch2 = 7;
     s.ranks[kMergedOutIndex].name = "Merge Box";
+    s.console.mergedOutEnabled = true;
     s.soundFonts = {{"Organs & <More>.sf2", 25}, {"/tmp/second.sf2", 0}};
     s.console.memLevel = 7;
     s.console.pistonSound = 64;
@@ -91,7 +93,8 @@ TEST(ConfigFile, DefaultFileHasTheFixedLineShapes)
              "\t\t<division id=\"aux\">\r\n\t\t\t<device-id></device-id>\r\n\t\t\t<channel>15</channel>\r\n",
              "\t\t\t<second_touch_method>2</second_touch_method>\r\n\t\t\t<pressure_threshold>0</pressure_threshold>\r\n\t\t</division>\r\n",
              "\t\t<rank id=\"16\">\r\n\t\t\t<device>Corvinta Fluidsynth</device>\r\n\t\t\t<channel>16</channel>\r\n",
-             "\t\t<merged-out type=\"default\">none</merged-out>\r\n\t\t<tabstate id=\"0\">0</tabstate>\r\n",
+             "\t\t<merged-out type=\"default\">none</merged-out>\r\n\t\t<tabstate id=\"0\">0</tabstate>\r\n"
+             "\t\t<tabstate id=\"1\">1048576</tabstate>\r\n",
              "\t\t\t<trem id=\"4\">\r\n\t\t\t\t<msg on=\"true\" div=\"aux\" num=\"81\" val=\"99\"/>\r\n",
              "\t\t\t<auxctl id=\"0\">\r\n\t\t\t\t<msg div=\"aux\" num=\"11\" closed=\"0\" open=\"127\"/>\r\n\t\t\t</auxctl>\r\n",
              "\t\t\t<auxctl id=\"3\">\r\n\t\t\t\t<msg div=\"aux\" num=\"0\"/>\r\n",
@@ -104,6 +107,33 @@ TEST(ConfigFile, DefaultFileHasTheFixedLineShapes)
              "\t<property name=\"fluidsynth_chorus_type\">sine</property>\r\n</settings>\r\n"})
         EXPECT_TRUE(Contains(text, line)) << line;
     EXPECT_TRUE(text.ends_with("</settings>\r\n"));
+    EXPECT_EQ(organ.console.registration, ItemSet::FromRanges({{84, 84}})) << "the Pedal Traps coupler drawn";
+}
+
+TEST(ConfigFile, MergedOutputOnAndOffSurvivesSaveAndLoad)
+{
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on ? "on" : "off");
+        TempDir dir;
+        const std::string path = dir.File("c.xml");
+        {
+            Organ organ;
+            organ.console.Settings().console.mergedOutEnabled = on;
+            organ.console.Settings().ranks[kMergedOutIndex].deviceId = 1;
+            organ.console.Settings().ranks[kMergedOutIndex].name = "Merge Box";
+            ASSERT_TRUE(CConfigFile::Save(path, organ.console, 511));
+        }
+        EXPECT_TRUE(Contains(ReadFile(path), on ? ">Merge Box</merged-out>" : ">none</merged-out>"));
+        // Read over a console where it is the other way round.
+        Organ reread(path, [on](CConsole& c) {
+            c.Settings().console.mergedOutEnabled = !on;
+            c.Settings().ranks[kMergedOutIndex].name = "Sound Module \"A\"";
+        });
+        ASSERT_EQ(reread.loaded, ConfigLoadResult::Ok);
+        EXPECT_EQ(reread.console.Settings().console.mergedOutEnabled, on);
+        EXPECT_EQ(reread.console.Settings().ranks[kMergedOutIndex].deviceId, on ? 1 : kNoDevice);
+        EXPECT_EQ(reread.console.Settings().ranks[kMergedOutIndex].name, on ? "Merge Box" : "");
+    }
 }
 
 TEST(ConfigFile, EverySettingSurvivesSaveAndLoadByteForByte)
@@ -288,6 +318,20 @@ TEST(ConfigFile, FilesNotAsWrittenTable)
              EXPECT_EQ(c.Settings().soundFonts[0].path, "Corvinta.sf2");
              EXPECT_EQ(c.Settings().soundFonts[0].bankOffset, 25);
          }},
+        {"numbers beyond any range give the defaults",
+         "<settings><property name=\"fluidsynth_gain\">-1e400</property>"
+         "<property name=\"fluidsynth_reverb_level\">1.5E+400</property>"
+         "<property name=\"fluidsynth_chorus_speed\">100000000000000000000e-420</property>"
+         "<property name=\"fluidsynth_reverb_damping\">0.5e-400</property>"
+         "<property name=\"fluidsynth_polyphony\">-99999999999999999999</property></settings>",
+         ConfigLoadResult::Ok,
+         [](CConsole& c) {
+             EXPECT_EQ(c.Settings().synth.gain, 0.2);
+             EXPECT_EQ(c.Settings().synth.reverbLevel, 1.0);
+             EXPECT_EQ(c.Settings().synth.chorusSpeed, 0.0) << "too small is 0";
+             EXPECT_EQ(c.Settings().synth.reverbDamping, 0.0);
+             EXPECT_EQ(c.Settings().synth.polyphony, 256);
+         }},
         {"tabstate words, non-numeric integers", "<settings><console><tabstate id=\"1\">-1</tabstate>"
                                                  "<tabstate id=\"2\">5</tabstate><memlevel>abc</memlevel></console></settings>",
          ConfigLoadResult::Ok,
@@ -355,19 +399,24 @@ TEST(DeviceResolution, NamesAgainstTheDevicesPresent)
 TEST(ConfigStartup, MessagesForEachLoadResult)
 {
     struct Case {
-        std::string content; // empty: no file
+        std::string content; // empty: no file; "/": a folder
         std::string text;
         bool noConfiguration;
     };
+    const std::string kept = "\nThe file is kept as '%s.bad' before the settings are saved over it.";
     const std::vector<Case> cases = {
         {"", "Configuration file '%s' is unavailable.\nUse Corvinta Settings to configure the Corvinta.", true},
-        {std::string(50001, ' '), "Configuration file '%s' is too big and possibly corrupted.\nUse Corvinta Settings to configure the Corvinta.", false},
-        {"<x/>", "Configuration file '%s' is corrupted.\nSome or all settings may be incorrect.\nUse Corvinta Settings to configure the Corvinta.", false},
+        {"/", "Configuration file '%s' is unavailable.\nUse Corvinta Settings to configure the Corvinta.", true},
+        {std::string(50001, ' '), "Configuration file '%s' is too big and possibly corrupted.\nUse Corvinta Settings to configure the Corvinta." + kept, false},
+        {"<x/>", "Configuration file '%s' is corrupted.\nSome or all settings may be incorrect.\nUse Corvinta Settings to configure the Corvinta." + kept, false},
     };
     for (const Case& test : cases) {
+        SCOPED_TRACE(test.content.substr(0, 10));
         TempDir dir;
         std::string name = dir.File("c.xml");
-        if (!test.content.empty())
+        if (test.content == "/")
+            std::filesystem::create_directory(name);
+        else if (!test.content.empty())
             WriteFile(name, test.content);
         RecordingUserMessages messages;
         CConsole console(messages);
@@ -375,7 +424,8 @@ TEST(ConfigStartup, MessagesForEachLoadResult)
         EXPECT_EQ(result.noConfigurationFound, test.noConfiguration);
         ASSERT_EQ(messages.Shown().size(), 1u);
         std::string expected = test.text;
-        expected.replace(expected.find("%s"), 2, name);
+        for (size_t at; (at = expected.find("%s")) != std::string::npos;)
+            expected.replace(at, 2, name);
         EXPECT_EQ(messages.Shown()[0].text, expected);
         EXPECT_EQ(messages.Shown()[0].caption, "Corvinta Configuration File Initialization");
     }
@@ -447,6 +497,38 @@ TEST(ConfigSave, ReplacesTheFileALinkPointsAtAndKeepsItsPermissions)
     EXPECT_TRUE(ReadFile(target).starts_with("<?xml"));
     EXPECT_EQ(std::filesystem::status(target).permissions(),
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+// A file its owner made read-only stays as it is; a folder that takes no
+// new file still gets the settings written into a file it may write.
+TEST(ConfigSave, ReadOnlyFileIsKeptAndLockedFolderIsWrittenInPlace)
+{
+    TempDir dir;
+    const std::string readOnly = dir.File("locked.xml");
+    WriteFile(readOnly, "mine");
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                               std::filesystem::perms::others_read);
+    Organ organ;
+    std::string name = readOnly;
+    EXPECT_FALSE(SaveConfigurationAtClose(organ.console, name));
+    EXPECT_EQ(ReadFile(readOnly), "mine");
+    ASSERT_EQ(organ.messages.Shown().size(), 1u);
+    EXPECT_EQ(organ.messages.Shown()[0].text, "Cannot create configuration file! Your settings will not be saved.");
+
+    const std::filesystem::path folder = dir.Path() / "folder";
+    std::filesystem::create_directory(folder);
+    const std::string inFolder = (folder / "c.xml").string();
+    WriteFile(inFolder, std::string(60000, 'x')); // longer than what replaces it
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    {
+        WithoutPermissionOverride asOrganist;
+        EXPECT_TRUE(CConfigFile::Save(inFolder, organ.console, 511));
+        std::string locked = (folder / "locked.xml").string();
+        EXPECT_FALSE(CConfigFile::Save(locked, organ.console, 511)) << "no file and no room for one";
+    }
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+    EXPECT_EQ(ReadFile(inFolder), CConfigFile::Format(organ.console, 511));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1) << "no other file made";
 }
 
 } // namespace

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace corvinta;
 using namespace corvinta::test;
 
@@ -44,6 +46,56 @@ TEST(ConsolePersistence, WhatOneRunLeavesTheNextFinds)
     EXPECT_EQ(console.inputDevicesInUse, std::vector<uint16_t>{1});
     EXPECT_EQ(console.Piston(5).drawn[2], ItemSet::FromRanges({{1, 3}}));
     EXPECT_EQ(console.assignments.device.programs.ControlFor(PistonItemCode(5)), ControlCode(0, 7, 0));
+}
+
+// One run over files that do not load: what the organist had is kept beside
+// the new file, the latest three such copies at most.
+TEST(ConsolePersistence, FilesThatDidNotLoadAreKeptBeforeTheyAreWrittenOver)
+{
+    struct Case {
+        const char* name;
+        bool configuration; // else the combination file
+        std::string content;
+    };
+    const std::vector<Case> cases = {
+        {"a stray byte", true, "<settings>\x01</settings>"},
+        {"an unknown element at the top", true, "<settings><colours/></settings>"},
+        {"cut off half way", true, "<settings><console><memlevel>3</mem"},
+        {"too big", true, std::string(50001, ' ')},
+        {"combinations cut short", false, std::string("\x64\x03\0\0CMBO1234", 12)},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        TempDir dir;
+        PersistedFiles files;
+        files.configFileName = dir.File("Corvinta.xml");
+        files.comboFileName = dir.File("Corvinta.cbo");
+        const std::string& damaged = test.configuration ? files.configFileName : files.comboFileName;
+        WriteFile(damaged, test.content);
+        // Earlier copies, the oldest of which goes.
+        WriteFile(damaged + ".bad", "first");
+        WriteFile(damaged + ".bad.1", "second");
+        WriteFile(damaged + ".bad.2", "third");
+
+        RecordingUserMessages messages;
+        CConsole console(messages);
+        console.Build(PersistenceBuildSteps(files));
+        bool said = false;
+        for (const UserMessage& m : messages.Shown())
+            said = said || m.text.find("kept as '" + damaged + ".bad'") != std::string::npos;
+        EXPECT_TRUE(said);
+        EXPECT_EQ(ReadFile(damaged), test.content) << "nothing written while it runs";
+
+        EXPECT_TRUE(SaveAtClose(console, files));
+        EXPECT_TRUE(SaveAtClose(console, files)) << "a second save keeps nothing more";
+        EXPECT_EQ(ReadFile(damaged + ".bad"), test.content);
+        EXPECT_EQ(ReadFile(damaged + ".bad.1"), "first");
+        EXPECT_EQ(ReadFile(damaged + ".bad.2"), "second");
+        EXPECT_FALSE(std::filesystem::exists(damaged + ".bad.3"));
+        EXPECT_NE(ReadFile(damaged), test.content);
+        const std::string other = test.configuration ? files.comboFileName : files.configFileName;
+        EXPECT_FALSE(std::filesystem::exists(other + ".bad")) << "a missing file is no damaged one";
+    }
 }
 
 } // namespace

@@ -122,6 +122,33 @@ TEST(ControlCsv, ExportThenImportGivesTheSameAssignments)
     EXPECT_TRUE(messages.Shown().empty());
 }
 
+// Pistons and stops answering a division's channel, with unassigned
+// messages among them: at the first and at a middle level of a piston, a
+// whole piston, a stop's off message.
+TEST(ControlCsv, ExportThenImportKeepsUnassignedLevelsOnADivisionsRouting)
+{
+    TempDir dir;
+    RecordingUserMessages messages;
+    W copy = W::FromMaps(DefaultControlAssignments().device);
+    for (int p = 0; p < kPistonCount; ++p)
+        for (int k = 0; k < kPistonLevelOffsets; ++k)
+            copy.programs[size_t(W::PistonSlot(p, k))] = ControlCode(2, uint8_t(p + 23 * k), 0);
+    copy.programs[size_t(W::PistonSlot(0, 0))] = W::kUnassigned;
+    copy.programs[size_t(W::PistonSlot(1, 2))] = W::kUnassigned;
+    for (int k = 0; k < kPistonLevelOffsets; ++k)
+        copy.programs[size_t(W::PistonSlot(4, k))] = W::kUnassigned;
+    copy.programs[size_t(W::SpecialSlot(3))] = ControlCode(5, 9, 0);
+    copy.programs[size_t(W::SpecialSlot(5))] = W::kUnassigned;
+    copy.controllers[size_t(W::OnSlot(10))] = ControlCode(1, 20, 3);
+    copy.controllers[size_t(W::OffSlot(10))] = W::kUnassigned;
+    ASSERT_TRUE(CControlCsv::Export(copy, dir.File("c.csv"), ',', messages));
+    W read = W::FromMaps(DefaultControlAssignments().device);
+    ASSERT_TRUE(CControlCsv::Import(read, dir.File("c.csv"), ',', messages));
+    EXPECT_EQ(read, copy);
+    EXPECT_EQ(read.programs[size_t(W::PistonSlot(0, 1))], ControlCode(2, 23, 0)) << "routing of the first assigned level";
+    EXPECT_TRUE(messages.Shown().empty());
+}
+
 // A file holding the given sections; rows not given keep their defaults.
 std::string StopSection(const std::vector<std::string>& rows)
 {
@@ -138,13 +165,13 @@ TEST(ControlCsv, ImportRules)
     const W defaults = W::FromMaps(DefaultControlAssignments().device);
 
     // Matched by position; CC and Val keep 7 bits, ON keeps 8.
-    WriteFile(dir.File("a.csv"), StopSection({"x,y,300,200,129,1,2,3", "sol,any name,5,6,7,8,9,"}) +
-                                     "\"EXPRESION CONTROL CHANGE ASSIGNMENTS\",,\r\nh\r\nm,a,1,140\r\nm,b,2,3\r\nm,c,4,5\r\nm,d,6,7\r\n");
+    WriteFile(dir.File("a.csv"), StopSection({"x,y,261,200,129,1,2,3", "sol,any name,5,6,7,3,9,"}) +
+                                     "\"EXPRESION CONTROL CHANGE ASSIGNMENTS\",,\r\nh\r\nm,a,1,140\r\nm,b,2,3\r\nm,c,4,5\r\nm,d,255,7\r\n");
     W copy = defaults;
     ASSERT_TRUE(CControlCsv::Import(copy, dir.File("a.csv"), ',', messages));
-    EXPECT_EQ(copy.controllers[size_t(W::OnSlot(0))], ControlCode(300 & 0xFF, 200 & 0x7F, 1));
+    EXPECT_EQ(copy.controllers[size_t(W::OnSlot(0))], ControlCode(261 & 0xFF, 200 & 0x7F, 1));
     EXPECT_EQ(copy.controllers[size_t(W::OffSlot(0))], ControlCode(1, 2, 3));
-    EXPECT_EQ(copy.controllers[size_t(W::OffSlot(1))], ControlCode(8, 9, 0)) << "the last field may be empty";
+    EXPECT_EQ(copy.controllers[size_t(W::OffSlot(1))], ControlCode(3, 9, 0)) << "the last field may be empty";
     EXPECT_EQ(copy.controllers[size_t(W::AuxSlot(0))], ControlCode(1, 140 & 0x7F, 0));
     EXPECT_EQ(copy.programs, defaults.programs);
     EXPECT_TRUE(messages.Shown().empty());
@@ -179,6 +206,9 @@ TEST(ControlCsv, FaultyRowsKeepWhatCameBefore)
         {"short row", StopSection({"a,b,1,2,3,4,5,6", "a,b,1,2,3,4,5"})},
         {"line over 254 characters", StopSection({"a,b,1,2,3,4,5,6", "a,b,1,2,3,4,5,6" + std::string(250, ' ')})},
         {"file ends inside a section", StopSection({"a,b,1,2,3,4,5,6"}).substr(0, 120)},
+        {"on routing past the divisions", StopSection({"a,b,1,2,3,4,5,6", "a,b,7,2,3,4,5,6"})},
+        {"off routing past the divisions", StopSection({"a,b,1,2,3,4,5,6", "a,b,1,2,3,254,5,6"})},
+        {"routing of the control entry's place", StopSection({"a,b,1,2,3,4,5,6", "a,b,6,2,3,4,5,6"})},
     };
     for (const auto& [name, content] : cases) {
         SCOPED_TRACE(name);
@@ -195,17 +225,41 @@ TEST(ControlCsv, FaultyRowsKeepWhatCameBefore)
     }
 }
 
+TEST(ControlCsv, RoutingPastTheDivisionsInTheOtherSectionsIsRefused)
+{
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"continuous control", "EXPRESION CONTROL CHANGE ASSIGNMENTS\r\nh\r\nm,a,1,2\r\nm,b,200,3\r\n"},
+        {"piston", "PROGRAM CHANGE ASSIGNMENTS\r\nh\r\nSolo: P,1,2,3,4,5,6\r\nSolo: MF,100,1,2,3,4,5\r\n"},
+    };
+    for (const auto& [name, content] : cases) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        WriteFile(dir.File("c.csv"), content);
+        RecordingUserMessages messages;
+        const W defaults = W::FromMaps(DefaultControlAssignments().device);
+        W copy = defaults;
+        EXPECT_TRUE(CControlCsv::Import(copy, dir.File("c.csv"), ',', messages));
+        ASSERT_EQ(messages.Shown().size(), 1u);
+        EXPECT_EQ(messages.Shown()[0].text, "Cannot import control assignments!");
+        EXPECT_EQ(copy.controllers[size_t(W::AuxSlot(1))], defaults.controllers[size_t(W::AuxSlot(1))]);
+        EXPECT_EQ(copy.programs[size_t(W::PistonSlot(1, 0))], defaults.programs[size_t(W::PistonSlot(1, 0))]);
+        EXPECT_NE(copy, defaults) << "the row before is kept";
+    }
+}
+
 TEST(ControlCsv, FilesThatCannotBeOpened)
 {
     TempDir dir;
     RecordingUserMessages messages;
     W copy;
     EXPECT_FALSE(CControlCsv::Import(copy, dir.File("none.csv"), ',', messages));
+    EXPECT_FALSE(CControlCsv::Import(copy, dir.Path().string(), ',', messages)) << "a folder";
     EXPECT_EQ(copy, W{});
     EXPECT_FALSE(CControlCsv::Export(copy, dir.File("no/such.csv"), ',', messages));
-    ASSERT_EQ(messages.Shown().size(), 2u);
+    ASSERT_EQ(messages.Shown().size(), 3u);
     EXPECT_EQ(messages.Shown()[0].text, "Cannot open control assignments file!");
-    EXPECT_EQ(messages.Shown()[1].text, "Cannot save control assignments file!");
+    EXPECT_EQ(messages.Shown()[1].text, "Cannot open control assignments file!");
+    EXPECT_EQ(messages.Shown()[2].text, "Cannot save control assignments file!");
 }
 
 } // namespace
