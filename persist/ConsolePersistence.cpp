@@ -8,7 +8,10 @@ ConsoleBuildSteps PersistenceBuildSteps(PersistedFiles& files)
 {
     ConsoleBuildSteps steps;
     steps.readConfiguration = [&files](CConsole& console) {
+        const bool baseCamp = files.configFileName == kBaseCampFileName;
         files.noConfigurationFound = ReadConfigurationAtStart(console, files.configFileName).noConfigurationFound;
+        if (baseCamp && files.configFileName == kDefaultConfigFileName)
+            files.configFileName = files.defaultConfigFileName;
     };
     steps.resolveDevices = ResolveConsoleDevices;
     steps.loadCombinations = [&files](CConsole& console) {
@@ -21,6 +24,8 @@ ConsoleBuildSteps PersistenceBuildSteps(PersistedFiles& files)
 
 bool SaveAtClose(CConsole& console, PersistedFiles& files)
 {
+    if (files.configFileName == kBaseCampFileName)
+        files.configFileName = files.defaultConfigFileName;
     const bool config = SaveConfigurationAtClose(console, files.configFileName);
     const bool combinations = CComboFile::Save(console, files.comboFileName);
     return config && combinations;
