@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "app/Version.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -123,12 +125,19 @@ const char* CommandLineHelp()
            "  --record TAKE.mid    while rendering, record the console's performance into TAKE.mid\n"
            "  --tempo PERCENT      the tempo --render plays at, 50 to 200 (default 100)\n"
            "  --version            the program's version\n"
-           "  --help               this list\n";
+           "  --help               this list\n"
+           "\n"
+           "Files:\n"
+           "  The organist's files, Corvinta.xml and Corvinta.cbo, are read at start and written at close in\n"
+           "  the current folder when it already holds either of them (a portable set-up); otherwise in\n"
+           "  $XDG_CONFIG_HOME/corvinta (~/.config/corvinta when XDG_CONFIG_HOME is not set), made on first\n"
+           "  use. Files named with xml or mem are used as named. Corvinta.sf2 and \"Console Up.mid\" are\n"
+           "  looked for in the current folder, then in ../share/corvinta beside the program.\n";
 }
 
 const char* VersionText()
 {
-    return "Corvinta Style 216 ver 0.88\n";
+    return "corvinta " CORVINTA_VERSION "\n";
 }
 
 } // namespace corvinta

@@ -34,12 +34,15 @@ void ReportWorkerLeftBehind(IUserMessages& messages, const char* worker, int wai
 } // namespace
 
 CCorvintaApp::CCorvintaApp(CCommandLineInfoEx options, IUserMessages& messages)
-    : options_(std::move(options)), messages_(messages)
+    : options_(std::move(options)), messages_(messages),
+      organistFiles_(ChooseOrganistFiles(options_.configFile, options_.comboFile))
 {
-    if (!options_.configFile.empty())
-        files_.configFileName = options_.configFile;
-    if (!options_.comboFile.empty())
-        files_.comboFileName = options_.comboFile;
+    files_.configFileName = organistFiles_.configFile;
+    files_.comboFileName = organistFiles_.comboFile;
+    files_.defaultConfigFileName = ChooseOrganistFiles({}, {}).configFile;
+    // A render never writes the organist's files, so it makes no folder for them.
+    if (!Rendering())
+        MakeOrganistFolder(organistFiles_);
 }
 
 // The player first (it pauses the console's input when it stops a file), then

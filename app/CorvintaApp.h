@@ -9,6 +9,7 @@
 #include "midi_in/MidiInput.h"
 #include "organ/Console.h"
 #include "persist/ConsolePersistence.h"
+#include "persist/OrganistFolder.h"
 #include "platform/MidiSystem.h"
 #include "platform/UserMessages.h"
 #include "synth/MidiFilePlayer.h"
@@ -53,6 +54,8 @@ public:
     MidiInput& Input() { return *input_; }
     IMidiSystem& Midi() { return *midi_; }
     const PersistedFiles& Files() const { return files_; }
+    // Where the organist's files are kept this run.
+    const OrganistFiles& Organist() const { return organistFiles_; }
     MidiLog* Log() { return log_.get(); }
     // Null until ConsoleReady.
     MidiFilePlayer* Player() { return player_.get(); }
@@ -66,6 +69,7 @@ public:
 private:
     CCommandLineInfoEx options_;
     IUserMessages& messages_;
+    OrganistFiles organistFiles_;
     PersistedFiles files_;
     std::unique_ptr<IMidiSystem> midi_;
     std::unique_ptr<MidiLog> log_;

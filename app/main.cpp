@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/CorvintaApp.h"
 #include "app/OfflineRender.h"
+#include "persist/OrganistFolder.h"
 #include "platform/StderrUserMessages.h"
 
 #include <fluidsynth.h>
@@ -22,6 +23,7 @@ int RunHeadless(CCorvintaApp& app)
     sigemptyset(&stop);
     sigaddset(&stop, SIGINT);
     sigaddset(&stop, SIGTERM);
+    std::fprintf(stderr, "%s\n", OrganistFolderText(app.Organist()).c_str());
     std::fprintf(stderr, "Corvinta is playing (MIDI: %s, %zu input%s). Ctrl+C ends it.\n", app.Midi().ApiName().c_str(),
                  app.Midi().InputNames().size(), app.Midi().InputNames().size() == 1 ? "" : "s");
     int signal = 0;
@@ -84,7 +86,10 @@ int main(int argc, char** argv)
     if (options.help || !options.errors.empty()) {
         for (const std::string& e : options.errors)
             std::fprintf(stderr, "corvinta: %s\n", e.c_str());
-        std::fputs(CommandLineHelp(), options.help ? stdout : stderr);
+        std::FILE* out = options.help ? stdout : stderr;
+        std::fputs(CommandLineHelp(), out);
+        std::fprintf(out, "  In use now: %s\n",
+                     ChooseOrganistFiles(options.configFile, options.comboFile).folder.string().c_str());
         return options.help ? 0 : 2;
     }
     if (options.version) {

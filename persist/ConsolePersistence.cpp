@@ -8,9 +8,12 @@ ConsoleBuildSteps PersistenceBuildSteps(PersistedFiles& files)
 {
     ConsoleBuildSteps steps;
     steps.readConfiguration = [&files](CConsole& console) {
+        const bool baseCamp = files.configFileName == kBaseCampFileName;
         const ConfigStartResult result = ReadConfigurationAtStart(console, files.configFileName);
         files.noConfigurationFound = result.noConfigurationFound;
         files.keepConfigAsBad = result.keepAsBadFirst;
+        if (baseCamp && files.configFileName == kDefaultConfigFileName)
+            files.configFileName = files.defaultConfigFileName;
     };
     steps.resolveDevices = ResolveConsoleDevices;
     steps.loadCombinations = [&files](CConsole& console) {
@@ -24,6 +27,8 @@ ConsoleBuildSteps PersistenceBuildSteps(PersistedFiles& files)
 
 bool SaveAtClose(CConsole& console, PersistedFiles& files)
 {
+    if (files.configFileName == kBaseCampFileName)
+        files.configFileName = files.defaultConfigFileName;
     const bool config = SaveConfigurationAtClose(console, files.configFileName, files.keepConfigAsBad);
     if (config)
         files.keepConfigAsBad = false;

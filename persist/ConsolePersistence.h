@@ -13,6 +13,9 @@ namespace corvinta {
 struct PersistedFiles {
     std::string configFileName = kDefaultConfigFileName;
     std::string comboFileName = kDefaultComboFileName;
+    // The organist's own configuration file, which "BaseCamp.xml" (never a
+    // file itself) is saved as.
+    std::string defaultConfigFileName = kDefaultConfigFileName;
     // Set while the console is built.
     bool noConfigurationFound = false; // play the console-up file once the window is up
     bool quitRequested = false;        // the user refused an old combination file: end with exit code 1

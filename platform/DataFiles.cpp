@@ -21,7 +21,7 @@ std::string FindDataFile(const std::string& name)
     const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     if (!ec) {
         folders.push_back(exe.parent_path());
-        folders.push_back(exe.parent_path() / ".." / "share" / "corvinta");
+        folders.push_back(exe.parent_path() / CORVINTA_DATA_FROM_BIN);
     }
     for (const fs::path& folder : folders) {
         const fs::path candidate = folder / path;

@@ -39,13 +39,16 @@ bool SkinLibrary::OpenInstalled()
 
 std::vector<std::string> SkinLibrary::SearchPaths()
 {
-    std::vector<std::string> paths;
     std::error_code error;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error)
-        paths.push_back((exe.parent_path() / kLibraryFileName).string());
-    paths.push_back((std::filesystem::path(CORVINTA_SKIN_INSTALL_DIR) / kLibraryFileName).string());
-    return paths;
+    return error ? std::vector<std::string>{} : SearchPathsFor(exe);
+}
+
+std::vector<std::string> SkinLibrary::SearchPathsFor(const std::filesystem::path& exe)
+{
+    const std::filesystem::path folder = exe.parent_path();
+    return {(folder / kLibraryFileName).string(),
+            (folder / CORVINTA_PLUGINS_FROM_BIN / kLibraryFileName).lexically_normal().string()};
 }
 
 void SkinLibrary::Close()

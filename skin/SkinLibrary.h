@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,7 +38,8 @@ public:
     // GetRegion and checks the signature. On failure tells the user and
     // returns false.
     bool Open(const std::string& path);
-    // Looks beside the executable, then in the installed library folder.
+    // Looks beside the executable (a build tree), then in the library folder
+    // an install puts beside the executable's own (../lib/corvinta).
     bool OpenInstalled();
     bool IsOpen() const { return handle_ != nullptr; }
     void Close();
@@ -50,8 +52,10 @@ public:
     // and returns nothing.
     std::optional<std::array<SkinImage, 2>> FetchImages();
 
-    // Where the library is looked for, in order.
+    // Where the library is looked for, in order, for this program and for
+    // a program at `exe`.
     static std::vector<std::string> SearchPaths();
+    static std::vector<std::string> SearchPathsFor(const std::filesystem::path& exe);
 
 private:
     bool Fail(const char* text);

@@ -73,23 +73,29 @@ TEST(CommandLine, ParametersAreTakenInOrderAndLowerCased)
 }
 
 // Runs each test in a folder of its own: the organ's files are named
-// relative to the current folder.
+// relative to the current folder. That folder is also the organist's
+// configuration folder ($XDG_CONFIG_HOME/corvinta), so a first run's files
+// land in it whichever of the two the organ picks, and never in the real
+// home folder.
 struct InFolder : ::testing::Test {
     fs::path previous = fs::current_path();
+    fs::path base;
     fs::path folder;
     void SetUp() override
     {
-        folder = fs::temp_directory_path() / ("corvinta-app-" + std::to_string(::getpid()) + "-" +
-                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
+        base = fs::temp_directory_path() / ("corvinta-app-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder = base / "corvinta";
+        fs::remove_all(base);
         fs::create_directories(folder);
         fs::current_path(folder);
         ::setenv("JACK_DEFAULT_SERVER", "corvinta-no-such-server", 1);
+        ::setenv("XDG_CONFIG_HOME", base.c_str(), 1);
     }
     void TearDown() override
     {
         fs::current_path(previous);
-        fs::remove_all(folder);
+        fs::remove_all(base);
     }
     static CCommandLineInfoEx Options(std::vector<std::string> extra = {})
     {
@@ -303,6 +309,63 @@ TEST_F(InFolder, BaseCampIsNeverWrittenOver)
     }));
     EXPECT_FALSE(fs::exists("BaseCamp.xml"));
     EXPECT_TRUE(fs::exists("Corvinta.xml"));
+}
+
+TEST_F(InFolder, AnOrganStartedElsewhereKeepsTheOrganistsFilesInTheConfigurationFolder)
+{
+    const fs::path configHome = base / "config";
+    const fs::path organist = configHome / "corvinta";
+    ::setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+
+    // A render reads nothing of the organist's and makes no folder for it.
+    const std::vector<uint8_t> piece = Piece();
+    std::ofstream("piece.mid", std::ios::binary).write(reinterpret_cast<const char*>(piece.data()), piece.size());
+    RecordingUserMessages messages;
+    {
+        CCorvintaApp app(Options({"--render", "piece.mid", "--output", "out.wav"}), messages);
+        ASSERT_EQ(app.Start(), 0);
+        app.Close();
+    }
+    EXPECT_FALSE(fs::exists(configHome));
+
+    // A first run makes the folder and writes both files there, none here.
+    {
+        CCorvintaApp app(Options(), messages);
+        EXPECT_EQ(app.Organist().folder, organist);
+        ASSERT_EQ(app.Start(), 0);
+        EXPECT_TRUE(app.Files().noConfigurationFound);
+        app.Console().OnCommand(StopTabCommand(7), 1);
+        app.Close();
+    }
+    EXPECT_EQ(fs::file_size(organist / "Corvinta.cbo"), 8104u);
+    EXPECT_TRUE(fs::exists(organist / "Corvinta.xml"));
+    EXPECT_FALSE(fs::exists("Corvinta.xml"));
+    EXPECT_FALSE(fs::exists("Corvinta.cbo"));
+
+    // The next start reads them back, and base camp settings are kept as the
+    // organist's own configuration there too.
+    {
+        RecordingUserMessages again;
+        CCorvintaApp app(Options(), again);
+        ASSERT_EQ(app.Start(), 0);
+        EXPECT_FALSE(app.Files().noConfigurationFound);
+        EXPECT_TRUE(app.Console().registration.Test(7));
+        app.Close();
+    }
+    RecordingUserMessages restore;
+    restore.Answer(MessageAnswer::Yes);
+    {
+        CCorvintaApp app(Options({"xml", "BaseCamp"}), restore);
+        ASSERT_EQ(app.Start(), 0);
+        EXPECT_FALSE(app.Console().registration.Test(7));
+        app.Close();
+    }
+    EXPECT_FALSE(fs::exists("Corvinta.xml"));
+    EXPECT_FALSE(fs::exists("BaseCamp.xml"));
+    RecordingUserMessages third;
+    CCorvintaApp app(Options(), third);
+    ASSERT_EQ(app.Start(), 0);
+    EXPECT_FALSE(app.Console().registration.Test(7));
 }
 
 // A short piece: draw the Solo Tibia by its default controller, play a

@@ -30,6 +30,9 @@ int RunAndStop(const fs::path& folder, int signal)
         fs::current_path(folder);
         std::freopen(err.c_str(), "w", stderr);
         ::setenv("JACK_DEFAULT_SERVER", "corvinta-no-such-server", 1);
+        // The folder is also the organist's configuration folder, so the
+        // files are written there whichever of the two the organ picks.
+        ::setenv("XDG_CONFIG_HOME", folder.parent_path().c_str(), 1);
         ::execl(CORVINTA_EXE, "corvinta", "--headless", "--audio-driver", "none", static_cast<char*>(nullptr));
         std::_Exit(127);
     }
@@ -85,21 +88,25 @@ void WriteDefaultFiles(const fs::path& folder)
 TEST(Headless, StopsCleanlyOnEitherSignalAndKeepsTheSettings)
 {
     for (int signal : {SIGINT, SIGTERM}) {
-        const fs::path folder = fs::temp_directory_path() / ("corvinta-headless-" + std::to_string(::getpid()) + "-" +
-                                                             std::to_string(signal));
-        fs::remove_all(folder);
+        const fs::path base = fs::temp_directory_path() / ("corvinta-headless-" + std::to_string(::getpid()) + "-" +
+                                                           std::to_string(signal));
+        const fs::path folder = base / "corvinta";
+        fs::remove_all(base);
         fs::create_directories(folder);
         EXPECT_EQ(RunAndStop(folder, signal), 0) << "signal " << signal;
         EXPECT_TRUE(fs::exists(folder / "Corvinta.xml"));
         EXPECT_EQ(fs::file_size(folder / "Corvinta.cbo"), 8104u);
-        fs::remove_all(folder);
+        // It says at start where the organist's files are kept.
+        EXPECT_NE(Read(folder / "stderr.txt").find("organist's files in " + folder.string()), std::string::npos)
+            << Read(folder / "stderr.txt");
+        fs::remove_all(base);
     }
 }
 
 TEST(Headless, AFirstRunWritesTheDefaultsAndTheNextReadsThemBackSilently)
 {
     const fs::path base = fs::temp_directory_path() / ("corvinta-headless-defaults-" + std::to_string(::getpid()));
-    const fs::path run = base / "run", defaults = base / "defaults";
+    const fs::path run = base / "corvinta", defaults = base / "defaults";
     fs::remove_all(base);
     fs::create_directories(run);
     fs::create_directories(defaults);
