@@ -26,7 +26,6 @@ void CConsole::Build(const ConsoleBuildSteps& steps)
         auxControls_[i] = CAuxControl{std::string(spec.name), spec.channel, spec.controller, spec.channel, spec.controller};
     }
     useDefaultAssignments = true;
-    registration = kDefaultRegistration;
 
     if (steps.readConfiguration)
         steps.readConfiguration(*this);

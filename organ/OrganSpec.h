@@ -284,9 +284,6 @@ inline constexpr std::array<PistonSpec, kPistonCount> kPistons = [] {
 // Levels 1..9 start empty with every stop and tremulant in scope but the
 // Pedal Traps coupler (item 84).
 inline constexpr ItemSet kDefaultUserLevelScope = ItemSet::FromWords32(0xFFFFFFFF, 0xFFFFFFFF, 0xFFEFFFFF, 0x0000000F);
-// The registration of a console without a configuration: the Pedal Traps
-// coupler drawn.
-inline constexpr ItemSet kDefaultRegistration = ItemSet::FromWords32(0, 0, 0x00100000, 0);
 inline constexpr ItemSet kAllItems = ItemSet::FromWords32(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF);
 
 // The built-in crescendo stages 1..23: level 10's drawn set of each piston.

@@ -9,6 +9,8 @@ ConsoleBuildSteps PersistenceBuildSteps(PersistedFiles& files)
     ConsoleBuildSteps steps;
     steps.readConfiguration = [&files](CConsole& console) {
         const bool baseCamp = files.configFileName == kBaseCampFileName;
+        // What a console without a configuration has drawn: the Pedal Traps coupler.
+        console.registration = ItemSet::FromWords32(0, 0, 0x00100000, 0);
         const ConfigStartResult result = ReadConfigurationAtStart(console, files.configFileName);
         files.noConfigurationFound = result.noConfigurationFound;
         files.keepConfigAsBad = result.keepAsBadFirst;

@@ -93,8 +93,7 @@ TEST(ConfigFile, DefaultFileHasTheFixedLineShapes)
              "\t\t<division id=\"aux\">\r\n\t\t\t<device-id></device-id>\r\n\t\t\t<channel>15</channel>\r\n",
              "\t\t\t<second_touch_method>2</second_touch_method>\r\n\t\t\t<pressure_threshold>0</pressure_threshold>\r\n\t\t</division>\r\n",
              "\t\t<rank id=\"16\">\r\n\t\t\t<device>Corvinta Fluidsynth</device>\r\n\t\t\t<channel>16</channel>\r\n",
-             "\t\t<merged-out type=\"default\">none</merged-out>\r\n\t\t<tabstate id=\"0\">0</tabstate>\r\n"
-             "\t\t<tabstate id=\"1\">1048576</tabstate>\r\n",
+             "\t\t<merged-out type=\"default\">none</merged-out>\r\n\t\t<tabstate id=\"0\">0</tabstate>\r\n",
              "\t\t\t<trem id=\"4\">\r\n\t\t\t\t<msg on=\"true\" div=\"aux\" num=\"81\" val=\"99\"/>\r\n",
              "\t\t\t<auxctl id=\"0\">\r\n\t\t\t\t<msg div=\"aux\" num=\"11\" closed=\"0\" open=\"127\"/>\r\n\t\t\t</auxctl>\r\n",
              "\t\t\t<auxctl id=\"3\">\r\n\t\t\t\t<msg div=\"aux\" num=\"0\"/>\r\n",
@@ -107,7 +106,6 @@ TEST(ConfigFile, DefaultFileHasTheFixedLineShapes)
              "\t<property name=\"fluidsynth_chorus_type\">sine</property>\r\n</settings>\r\n"})
         EXPECT_TRUE(Contains(text, line)) << line;
     EXPECT_TRUE(text.ends_with("</settings>\r\n"));
-    EXPECT_EQ(organ.console.registration, ItemSet::FromRanges({{84, 84}})) << "the Pedal Traps coupler drawn";
 }
 
 TEST(ConfigFile, MergedOutputOnAndOffSurvivesSaveAndLoad)

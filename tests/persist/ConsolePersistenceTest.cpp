@@ -3,6 +3,7 @@
 
 #include "TempDir.h"
 
+#include "persist/ConfigFile.h"
 #include "persist/ConsolePersistence.h"
 #include "platform/RecordingUserMessages.h"
 
@@ -29,6 +30,8 @@ TEST(ConsolePersistence, WhatOneRunLeavesTheNextFinds)
         EXPECT_TRUE(files.noConfigurationFound);
         EXPECT_FALSE(files.quitRequested);
         ASSERT_EQ(messages.Shown().size(), 2u) << "no configuration, no combinations";
+        EXPECT_EQ(console.registration, ItemSet::FromRanges({{84, 84}})) << "the Pedal Traps coupler drawn";
+        EXPECT_TRUE(CConfigFile::Format(console, 511).find("<tabstate id=\"1\">1048576</tabstate>") != std::string::npos);
         console.Settings().console.pizzicatoLength = 300;
         console.Settings().divisions[0].deviceId = 0;
         console.Piston(5).drawn[2] = ItemSet::FromRanges({{1, 3}});
