@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -124,6 +125,35 @@ TEST(Headless, AFirstRunWritesTheDefaultsAndTheNextReadsThemBackSilently)
     EXPECT_EQ(said.find("ombination"), std::string::npos) << said;
     EXPECT_EQ(Read(run / "Corvinta.xml"), first);
     EXPECT_EQ(Read(run / "Corvinta.cbo"), Read(defaults / "Corvinta.cbo"));
+    fs::remove_all(base);
+}
+
+// --help ends with the folder the organist's files are in, as it would be for this run.
+TEST(Headless, HelpNamesTheOrganistsFolderInUse)
+{
+    const fs::path base = fs::temp_directory_path() / ("corvinta-help-" + std::to_string(::getpid()));
+    const fs::path portable = base / "portable", empty = base / "empty", configHome = base / "config";
+    fs::remove_all(base);
+    fs::create_directories(portable);
+    fs::create_directories(empty);
+    std::ofstream(portable / "Corvinta.cbo") << "x";
+    const struct {
+        fs::path folder;
+        fs::path inUse;
+    } cases[] = {{portable, portable}, {empty, configHome / "corvinta"}};
+    for (const auto& c : cases) {
+        const std::string command = "cd '" + c.folder.string() + "' && XDG_CONFIG_HOME='" + configHome.string() +
+                                    "' '" CORVINTA_EXE "' --help";
+        std::string out;
+        if (FILE* pipe = ::popen(command.c_str(), "r")) {
+            char buffer[4096];
+            for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+                out.append(buffer, n);
+            EXPECT_EQ(::pclose(pipe), 0);
+        }
+        EXPECT_NE(out.find("In use now: " + c.inUse.string() + "\n"), std::string::npos) << out;
+    }
+    EXPECT_FALSE(fs::exists(configHome)); // --help makes nothing
     fs::remove_all(base);
 }
 

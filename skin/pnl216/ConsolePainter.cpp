@@ -19,7 +19,7 @@ namespace {
 // The lacquer of the tabs, as a theatre organ colours them by family.
 const QColor kReed(196, 52, 40), kString(232, 168, 58), kFoundation(246, 240, 222), kCoupler(28, 26, 25),
     kPercussion(128, 182, 204);
-const QColor kGold(206, 170, 84), kIvory(248, 243, 228), kEbony(22, 20, 19);
+const QColor kGold(206, 170, 84), kIvory(248, 243, 228);
 const QColor kWoodDark(52, 22, 12), kWoodMid(92, 42, 22), kWoodLight(128, 66, 34);
 
 QRect ToQRect(const Rect& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
