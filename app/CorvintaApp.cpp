@@ -1,5 +1,6 @@
 #include "app/CorvintaApp.h"
 
+#include "app/OfflineRender.h"
 #include "platform/DataFiles.h"
 
 #include <fluidsynth.h>
@@ -135,6 +136,14 @@ int CCorvintaApp::Start()
 void CCorvintaApp::ConsoleReady(PlayerLinks playerLinks)
 {
     playerLinks.push = [this](uint32_t message, uint32_t source) { return input_->Push(message, source); };
+    // A render has no worker to make room: the queues are emptied here first.
+    if (Rendering())
+        playerLinks.push = [this](uint32_t message, uint32_t source) {
+            if (input_->QueueFull())
+                DrainOrganHere(*this);
+            return input_->Push(message, source);
+        };
+    playerLinks.discardQueued = [this] { input_->DiscardFileEvents(); };
     // A worker left behind at closing may hold the locks the panic takes.
     playerLinks.pauseResumeInput = [this] {
         if (!workerLeftBehind_)

@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <random>
 #include <unistd.h>
 
 namespace corvinta {
@@ -19,7 +21,7 @@ constexpr const char* kRenderCaption = "Corvinta Error";
 // Small blocks keep every event, and the log's time stamps, within 1.5 ms
 // of where the file puts them.
 constexpr int kBlock = 64;
-// Quieter than this is FluidSynth's dither: the reverb has died away.
+// Quieter than this is the dither: the reverb has died away.
 constexpr int kSilence = 2;
 constexpr double kLongestTailSeconds = 30.0;
 
@@ -48,7 +50,51 @@ std::array<uint8_t, 44> WavHeader(uint32_t frames, uint32_t rate)
     return h;
 }
 
+// Float to 16 bits with a dither of its own. FluidSynth's 16-bit output draws
+// its dither from the C library's rand(), which anything in the process may
+// have seeded; this one starts from the same seed in every render. The noise
+// is the same kind (uniform, each draw less the one before it, so its energy
+// lies high), so quiet reverb tails still fade into noise, not into steps.
+class Dither {
+public:
+    int16_t Convert(float sample, int channel)
+    {
+        const float draw = static_cast<float>(random_() - std::minstd_rand::min()) /
+                               static_cast<float>(std::minstd_rand::max() - std::minstd_rand::min()) -
+                           0.5f;
+        const float noise = draw - previous_[channel];
+        previous_[channel] = draw;
+        const long value = std::lround(sample * 32766.0f + noise);
+        return static_cast<int16_t>(std::clamp(value, -32768L, 32767L));
+    }
+
+private:
+    std::minstd_rand random_{1};
+    float previous_[2] = {0, 0};
+};
+
+// Whether any rank can make a sound: a sound font for the ranks on the
+// synthesizer, or a rank on a MIDI output (the merged copy does not count).
+bool AnyRankCanSound(OutputEngine& engine)
+{
+    const FluidSynthHost* host = engine.Synth();
+    for (int r = 0; r < engine.RankCount(); ++r) {
+        if (r == kMergedOutIndex)
+            continue;
+        if (engine.Rank(r).outputSlot != kFluidSynthSlot || (host && !host->LoadedFontIds().empty()))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
+
+void DrainOrganHere(CCorvintaApp& app)
+{
+    while (app.Input().DrainHere(1) > 0)
+        app.Engine().HandlePending();
+    app.Engine().HandlePending();
+}
 
 int RenderOffline(CCorvintaApp& app)
 {
@@ -67,6 +113,13 @@ int RenderOffline(CCorvintaApp& app)
         ShowError(messages, "Cannot play the MIDI file '" + options.renderMidi + "'.", kRenderCaption);
         return 1;
     }
+    if (!AnyRankCanSound(app.Engine())) {
+        ShowError(messages,
+                  "Nothing can sound in '" + options.renderWav +
+                      "': no sound font is loaded and no rank plays on a MIDI output.",
+                  kRenderCaption);
+        return 1;
+    }
     std::unique_ptr<std::FILE, FileCloser> wav(std::fopen(options.renderWav.c_str(), "wb"));
     if (!wav) {
         ShowError(messages, "Cannot write the audio file '" + options.renderWav + "'.", kRenderCaption);
@@ -78,10 +131,16 @@ int RenderOffline(CCorvintaApp& app)
     uint64_t rendered = 0;
     uint64_t lastSound = 0; // frames up to the last one above the dither
     std::array<int16_t, 2 * kBlock> samples{};
+    std::array<float, kBlock> left{};
+    std::array<float, kBlock> right{};
+    Dither dither;
     auto renderBlock = [&] {
-        app.Input().DrainHere();
-        app.Engine().HandlePending();
-        fluid_synth_write_s16(synth, kBlock, samples.data(), 0, 2, samples.data(), 1, 2);
+        DrainOrganHere(app);
+        fluid_synth_write_float(synth, kBlock, left.data(), 0, 1, right.data(), 0, 1);
+        for (int i = 0; i < kBlock; ++i) {
+            samples[static_cast<size_t>(2 * i)] = dither.Convert(left[static_cast<size_t>(i)], 0);
+            samples[static_cast<size_t>(2 * i + 1)] = dither.Convert(right[static_cast<size_t>(i)], 1);
+        }
         std::fwrite(samples.data(), sizeof(int16_t), samples.size(), wav.get());
         for (size_t i = 0; i < samples.size(); ++i)
             if (std::abs(samples[i]) > kSilence)

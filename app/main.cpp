@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 #include <pthread.h>
+#include <string>
 
 using namespace corvinta;
 
@@ -26,8 +27,12 @@ int RunHeadless(CCorvintaApp& app)
     std::fprintf(stderr, "%s\n", OrganistFolderText(app.Organist()).c_str());
     std::fprintf(stderr, "Corvinta is playing (MIDI: %s, %zu input%s). Ctrl+C ends it.\n", app.Midi().ApiName().c_str(),
                  app.Midi().InputNames().size(), app.Midi().InputNames().size() == 1 ? "" : "s");
-    int signal = 0;
-    sigwait(&stop, &signal);
+    // Once a second, between signals: say once if MIDI input had to be dropped.
+    const timespec second{1, 0};
+    while (sigtimedwait(&stop, nullptr, &second) < 0) {
+        if (const std::string report = app.Input().TakeDropReport(); !report.empty())
+            std::fprintf(stderr, "Corvinta: %s\n", report.c_str());
+    }
     std::fprintf(stderr, "Corvinta is closing.\n");
     app.Close();
     return 0;

@@ -29,6 +29,7 @@ void OutputEngine::CloseOutputs()
 void OutputEngine::AllNotesOff()
 {
     std::lock_guard lock(handlerMutex_);
+    notesOff_.fetch_add(1);
     AllNotesOffLocal();
 }
 

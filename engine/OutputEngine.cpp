@@ -100,7 +100,7 @@ bool OutputEngine::TryPush(const OutputRequest& request)
     if (request.c > 0 && ((key && !keyReleases_.AdmitsPress(request.a, request.b)) ||
                           (rankNote && !rankReleases_.AdmitsPress(request.a, request.b))))
         return false;
-    if (queue_.TryPush(request))
+    if (queue_.TryPush(Queued{request, notesOff_.load()}))
         return true;
     bool kept = false;
     if (request.c == 0 && key)
@@ -120,12 +120,20 @@ void OutputEngine::HandleKeptReleases()
 
 bool OutputEngine::StartWorker()
 {
-    return queue_.Start([this](const OutputRequest& r) { Handle(r); });
+    return queue_.Start([this](const Queued& q) { HandleQueued(q); });
 }
 
 int OutputEngine::HandlePending()
 {
-    return queue_.DrainHere([this](const OutputRequest& r) { Handle(r); });
+    return queue_.DrainHere([this](const Queued& q) { HandleQueued(q); });
+}
+
+void OutputEngine::HandleQueued(const Queued& queued)
+{
+    const RequestType type = queued.request.type;
+    if ((type == RequestType::KeyNote || type == RequestType::RankNote) && queued.notesOff != notesOff_.load())
+        return; // queued before the panic silenced everything and forgot the held keys
+    Handle(queued.request);
 }
 
 void OutputEngine::RequestExit()

@@ -166,10 +166,20 @@ private:
 
     void HandleKeptReleases();
 
+    // A request as the ring holds it: key and rank notes carry the count of
+    // notes-off they were queued after, so those queued before the latest
+    // notes-off are dropped rather than sounding after it.
+    struct Queued {
+        OutputRequest request;
+        uint32_t notesOff = 0;
+    };
+    void HandleQueued(const Queued& queued);
+
     // The ring of 256 requests and the output worker that empties it.
-    WorkQueue<OutputRequest, 256> queue_;
-    ReleaseBacklog<kDivisionCount> keyReleases_;
-    ReleaseBacklog<kRankCount> rankReleases_;
+    WorkQueue<Queued, 256> queue_;
+    ReleaseBacklog keyReleases_{kDivisionCount};
+    ReleaseBacklog rankReleases_{kRankCount};
+    std::atomic<uint32_t> notesOff_{0}; // raised by AllNotesOff, any thread
 
     std::array<Handler, kRequestTypeCount> handlers_{};
     // Held by the worker while a handler runs, and by the few operations that

@@ -1,6 +1,7 @@
 #include "midi_in/MidiInput.h"
 
 #include "organ/Console.h"
+#include "platform/RoomWait.h"
 
 namespace corvinta {
 
@@ -16,7 +17,8 @@ struct MidiInput::Device {
     std::atomic<bool> started{false}; // read on the MIDI callback thread
 };
 
-MidiInput::MidiInput(CConsole& console, IMidiSystem& midi) : console_(console), midi_(midi)
+MidiInput::MidiInput(CConsole& console, IMidiSystem& midi)
+    : console_(console), midi_(midi), releases_((static_cast<int>(midi.InputNames().size()) + 1) * 16)
 {
     queue_.SetHeld(true); // input is enabled once the console is ready
     queue_.SetIdleWork([this] { HandleKeptReleases(); });
@@ -41,18 +43,41 @@ void MidiInput::Enumerate()
 
 bool MidiInput::StartWorker()
 {
-    return queue_.Start([this](const InputEvent& e) { console_.ProcessEvent(e.source, e.message); });
+    stopping_ = false;
+    return queue_.Start([this](const InputEvent& e) {
+        // Not a real-time thread: a full output ring delays the organ here
+        // rather than losing what a file or a keyboard sent.
+        RoomWait wait(stopping_);
+        Process(e);
+    });
 }
 
-int MidiInput::DrainHere()
+int MidiInput::DrainHere(int most)
 {
-    return queue_.DrainHere([this](const InputEvent& e) { console_.ProcessEvent(e.source, e.message); });
+    return queue_.DrainHere([this](const InputEvent& e) { Process(e); }, most);
+}
+
+void MidiInput::Process(const InputEvent& e)
+{
+    if ((e.source & 0xFFFF) == kInternalSource && e.fileRun != fileRun_.load())
+        return; // queued by a file player that has stopped since
+    console_.ProcessEvent(e.source, e.message);
 }
 
 bool MidiInput::StopWorker(int maxPolls, int pollMs)
 {
+    stopping_ = true;
     queue_.SetHeld(true);
     return queue_.Stop(maxPolls, pollMs);
+}
+
+std::string MidiInput::TakeDropReport()
+{
+    const uint64_t dropped = DroppedEvents();
+    if (dropped == 0 || dropsReported_.exchange(true))
+        return {};
+    return "MIDI input came faster than the organ could take it: " + std::to_string(dropped) +
+           (dropped == 1 ? " event was" : " events were") + " dropped.\nA key or control may not have reached the organ.";
 }
 
 void MidiInput::ReportDeviceError(unsigned deviceId, const std::string& error, const char* caption)
@@ -139,16 +164,15 @@ int MidiInput::OpenDeviceCount() const
 }
 
 namespace {
-// Rows of the release backlog: 16 channels for each of the first devices,
-// then 16 for the program's own events.
-constexpr int kInternalSlot = kKeptReleaseSlots - 1;
-
-int ReleaseRow(uint32_t source, uint32_t message)
+// Rows of the release backlog: 16 channels for each device, then 16 for the
+// program's own events.
+int ReleaseRow(int rows, uint32_t source, uint32_t message)
 {
     const int channel = static_cast<int>(message & 0x0F);
+    const int internalSlot = rows / 16 - 1;
     if ((source & 0xFFFF) == kInternalSource)
-        return kInternalSlot * 16 + channel;
-    return source < static_cast<uint32_t>(kInternalSlot) ? static_cast<int>(source) * 16 + channel : -1;
+        return internalSlot * 16 + channel;
+    return source < static_cast<uint32_t>(internalSlot) ? static_cast<int>(source) * 16 + channel : -1;
 }
 
 bool IsRelease(uint32_t message)
@@ -165,11 +189,11 @@ bool IsPress(uint32_t message)
 
 bool MidiInput::Push(uint32_t message, uint32_t source)
 {
-    const int row = ReleaseRow(source, message);
+    const int row = ReleaseRow(releases_.Rows(), source, message);
     const int note = static_cast<int>((message >> 8) & 0x7F);
     if (IsPress(message) && !releases_.AdmitsPress(row, note))
         return false;
-    if (queue_.TryPush(InputEvent{message, source}))
+    if (queue_.TryPush(InputEvent{message, source, fileRun_.load(std::memory_order_relaxed)}))
         return true;
     if (!IsRelease(message) || !releases_.Keep(row, note))
         return false;
@@ -179,10 +203,11 @@ bool MidiInput::Push(uint32_t message, uint32_t source)
 
 void MidiInput::HandleKeptReleases()
 {
-    releases_.Take([this](int row, int note) {
+    const int internalSlot = releases_.Rows() / 16 - 1;
+    releases_.Take([this, internalSlot](int row, int note) {
         const int slot = row / 16;
         const auto channel = static_cast<uint32_t>(row % 16);
-        const uint32_t source = slot == kInternalSlot ? (kInternalSource | channel << 16) : static_cast<uint32_t>(slot);
+        const uint32_t source = slot == internalSlot ? (kInternalSource | channel << 16) : static_cast<uint32_t>(slot);
         console_.ProcessEvent(source, (0x80 | channel) | static_cast<uint32_t>(note) << 8);
     });
 }

@@ -9,8 +9,11 @@
 #include "platform/ReleaseBacklog.h"
 #include "platform/WorkQueue.h"
 
+#include <atomic>
+#include <climits>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace corvinta {
@@ -20,11 +23,10 @@ class CConsole;
 struct InputEvent {
     uint32_t message = 0; // status in the low byte, then data 1 and data 2
     uint32_t source = 0;  // device id, or 0xFFFF | channel << 16 for events made inside the program
+    uint32_t fileRun = 0; // for the program's events: the player's run that queued it
 };
 
 inline constexpr uint32_t kInternalSource = 0xFFFF;
-// Releases kept when the ring is full: the first 31 devices and the program's own events.
-inline constexpr int kKeptReleaseSlots = 32;
 
 class MidiInput final : public IInputControl {
 public:
@@ -46,8 +48,10 @@ public:
     // object must then outlive the process's work.
     void DetachWorker() { queue_.Detach(); }
     // Without a worker (rendering a file offline): runs the event processor
-    // on the waiting events here, in order. Returns how many ran.
-    int DrainHere();
+    // on the waiting events here, in order, at most `most`. Returns how many ran.
+    int DrainHere(int most = INT_MAX);
+    // No room for another event; exact on the thread that drains here.
+    bool QueueFull() const { return queue_.Full(); }
 
     // Opens and starts a device for each active device id.
     void OpenAll();
@@ -57,16 +61,24 @@ public:
     void SetInputEnabled(bool enabled) override;
     bool InputEnabled() const { return !queue_.Held(); }
 
-    // Safe from any thread, never blocks. The MIDI file player pushes here too.
+    // Safe from any thread; takes no lock, allocates nothing, never sleeps
+    // (unless the caller opened a RoomWait: the file player waits for room).
     // A note release that finds the ring full is kept aside and handled once
     // the ring is empty (true); a press of that key is refused until then, and
     // anything else that finds the ring full is dropped; both are counted (false).
     bool Push(uint32_t message, uint32_t source);
+    // The file player has stopped: its events still waiting in the ring are
+    // dropped, so none is handled after the notes-off that follows.
+    void DiscardFileEvents() { fileRun_.fetch_add(1); }
 
     int OpenDeviceCount() const;
     // Events refused because the ring was full, or presses refused because
     // their key's release was still waiting for room.
     uint64_t DroppedEvents() const { return queue_.Dropped() + releases_.RefusedPresses(); }
+    // Once in a run, the first time events have been dropped: what to tell
+    // the organist; empty otherwise. For whoever polls (the headless loop,
+    // the window's status).
+    std::string TakeDropReport();
 
 private:
     struct Device;
@@ -74,13 +86,18 @@ private:
     void ReportDeviceError(unsigned deviceId, const std::string& error, const char* caption);
 
     void HandleKeptReleases();
+    void Process(const InputEvent& e);
 
     CConsole& console_;
     IMidiSystem& midi_;
     std::vector<std::unique_ptr<Device>> devices_;
     // Held while input is disabled: events wait for the console window.
     WorkQueue<InputEvent, 256> queue_;
-    ReleaseBacklog<kKeptReleaseSlots * 16> releases_;
+    // One row per channel of every device present, then 16 for the program's own events.
+    ReleaseBacklog releases_;
+    std::atomic<uint32_t> fileRun_{0};
+    std::atomic<bool> stopping_{false}; // ends the worker's wait for room in the output ring
+    std::atomic<bool> dropsReported_{false};
 };
 
 } // namespace corvinta

@@ -8,12 +8,14 @@ void Event::Set()
 {
     if (IsSet())
         return;
-    group_.Update([this] { signalled_.store(true); });
+    signalled_.store(true);
+    group_.Changed();
 }
 
 void Event::Reset()
 {
-    group_.Update([this] { signalled_.store(false); });
+    signalled_.store(false);
+    group_.Changed();
 }
 
 WaitResult WaitForEither(Event& first, Event& second)

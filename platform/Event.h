@@ -2,13 +2,14 @@
 // Manual-reset events and a wait on two of them, the way the organ's worker
 // threads wait for "a request is pending" or "time to exit".
 //
-// Events that are waited on together must share one EventGroup: the group's
-// mutex and condition variable carry every Set and Reset of its events, so a
-// waiter can never miss a Set that races with its check.
+// Events that are waited on together share one EventGroup: a counter that
+// every Set, Reset and Update bumps. A waiter reads the counter, checks its
+// condition, and sleeps only while the counter still holds what it read, so a
+// Set that races with the check is never missed. Set takes no lock and never
+// sleeps: MIDI callbacks signal through it.
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
+#include <cstdint>
 
 namespace corvinta {
 
@@ -18,29 +19,35 @@ public:
     EventGroup(const EventGroup&) = delete;
     EventGroup& operator=(const EventGroup&) = delete;
 
-    // Blocks until pred() holds; pred runs with the group's lock held.
+    // Blocks until pred() holds. pred reads atomics only.
     template <class Predicate>
-    void WaitUntil(Predicate pred)
+    void WaitUntil(Predicate pred) const
     {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, pred);
+        for (;;) {
+            const uint32_t seen = changes_.load();
+            if (pred())
+                return;
+            changes_.wait(seen);
+        }
     }
 
-    // Runs change() under the group's lock and wakes every waiter, so a
-    // waiter's predicate that reads state outside the events sees it.
+    // Runs change() and wakes every waiter; safe from any thread, never blocks.
     template <class Change>
     void Update(Change change)
     {
-        {
-            std::lock_guard lock(mutex_);
-            change();
-        }
-        changed_.notify_all();
+        change();
+        Changed();
+    }
+
+    // Wait-free: one atomic add, and a wake-up only when a thread sleeps.
+    void Changed()
+    {
+        changes_.fetch_add(1);
+        changes_.notify_all();
     }
 
 private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
+    mutable std::atomic<uint32_t> changes_{0};
 };
 
 class Event {
@@ -49,7 +56,7 @@ public:
     Event(const Event&) = delete;
     Event& operator=(const Event&) = delete;
 
-    // Safe from any thread. Cheap when already signalled.
+    // Safe from any thread; takes no lock and never sleeps. Cheap when already signalled.
     void Set();
     void Reset();
     // Sequentially consistent: a producer that bumps a count and then finds the

@@ -14,13 +14,19 @@
 // that closely, and waking a sleeping thread costs tens of microseconds on a
 // virtual machine. The watch is bounded, so an idle worker sleeps, and it
 // yields the core between looks, so a thread waiting for that core runs first.
+//
+// A push from a thread inside a RoomWait waits for room instead of dropping:
+// it looks again every millisecond until the ring takes the entry, its flag
+// gives up, or the worker is told to exit or never ran.
 
 #include "platform/Event.h"
 #include "platform/MpscRing.h"
+#include "platform/RoomWait.h"
 #include "platform/Thread.h"
 
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <thread>
@@ -35,10 +41,11 @@ public:
     WorkQueue(const WorkQueue&) = delete;
     WorkQueue& operator=(const WorkQueue&) = delete;
 
-    // Safe from any thread; false when the ring is full (the entry is dropped and counted).
+    // Safe from any thread; false when the ring is full (the entry is dropped
+    // and counted). Takes no lock and never sleeps, except inside a RoomWait.
     bool TryPush(const T& entry)
     {
-        if (!ring_.TryPush(entry)) {
+        if (!ring_.TryPush(entry) && !WaitForRoom(entry)) {
             dropped_.fetch_add(1, std::memory_order_relaxed);
             return false;
         }
@@ -56,7 +63,9 @@ public:
     bool Start(std::function<void(const T&)> process)
     {
         process_ = std::move(process);
-        return worker_.Start([this] { Run(); });
+        const bool started = worker_.Start([this] { Run(); });
+        started_.store(started);
+        return started;
     }
 
     void SetHeld(bool held)
@@ -87,13 +96,13 @@ public:
     // Lets go of a worker that did not stop within its polls (see Thread::Detach).
     void Detach() { worker_.Detach(); }
 
-    // Processes every pending entry on the calling thread; only while no
-    // worker runs (offline rendering drives the organ this way).
-    int DrainHere(const std::function<void(const T&)>& process)
+    // Processes pending entries on the calling thread, at most `most`; only
+    // while no worker runs (offline rendering drives the organ this way).
+    int DrainHere(const std::function<void(const T&)>& process, int most = INT_MAX)
     {
         int handled = 0;
         T entry;
-        while (!worker_.Running() && ring_.TryPop(entry)) {
+        while (handled < most && !worker_.Running() && ring_.TryPop(entry)) {
             pending_.fetch_sub(1);
             process(entry);
             ++handled;
@@ -106,11 +115,29 @@ public:
     }
 
     uint64_t Dropped() const { return dropped_.load(std::memory_order_relaxed); }
+    // Every cell waits to be taken; exact only while no other thread pushes or pops.
+    bool Full() const { return pending_.load() >= static_cast<int>(Capacity); }
     // Wake-ups that found work; for tests and diagnostics.
     uint64_t Passes() const { return passes_.load(std::memory_order_relaxed); }
 
 private:
     static constexpr std::chrono::microseconds kWatch{20};
+    static constexpr std::chrono::milliseconds kRoomPoll{1};
+
+    // Only inside a RoomWait: true once the ring took the entry.
+    bool WaitForRoom(const T& entry)
+    {
+        const std::atomic<bool>* giveUp = RoomWait::GiveUp();
+        if (!giveUp)
+            return false;
+        for (;;) {
+            if (giveUp->load() || exit_.IsSet() || !started_.load() || stopped_.load())
+                return false;
+            std::this_thread::sleep_for(kRoomPoll);
+            if (ring_.TryPush(entry))
+                return true;
+        }
+    }
 
     static void CpuRelax()
     {
@@ -200,6 +227,7 @@ private:
     Event exit_{events_};
     std::atomic<bool> held_{false};    // written by the owner, read by the worker
     std::atomic<bool> stopped_{false}; // written by the worker, read by the owner
+    std::atomic<bool> started_{false}; // written by the owner, read by producers
     std::function<void(const T&)> process_;
     std::function<void()> idle_;
     Thread worker_;

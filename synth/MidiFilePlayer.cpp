@@ -1,5 +1,7 @@
 #include "MidiFilePlayer.h"
 
+#include "platform/RoomWait.h"
+
 #include <fluidsynth.h>
 
 #include <cstdio>
@@ -115,6 +117,7 @@ bool MidiFilePlayer::StartLocked(bool withTimer)
     if (!player_)
         return false;
     fluid_player_add(player_, path_.c_str());
+    stopping_ = false;
     fluid_player_set_playback_callback(player_, &EventCallback, this);
     playing_ = true;
     if (withTimer) {
@@ -154,6 +157,8 @@ bool MidiFilePlayer::StopPlayer(bool resetDisplay, bool fromTimer)
     if (!fromTimer)
         timer_.Stop();
     Notify();
+    if (links_.discardQueued)
+        links_.discardQueued();
     if (links_.pauseResumeInput)
         links_.pauseResumeInput();
     return true;
@@ -163,6 +168,7 @@ void MidiFilePlayer::DeletePlayerLocked()
 {
     if (!player_)
         return;
+    stopping_ = true; // a callback waiting for room gives up, so the join below ends
     fluid_player_stop(player_);
     // Deleting joins FluidSynth's player thread: no event reaches the queue afterwards.
     delete_fluid_player(player_);
@@ -364,6 +370,7 @@ int MidiFilePlayer::EventCallback(void* data, fluid_midi_event_t* event)
     }
     const uint32_t message = (static_cast<uint32_t>(type) | channel) | data1 << 8 | data2 << 16;
     const uint32_t source = channel << 16 | 0xFFFF;
+    RoomWait wait(self->stopping_);
     if (!self->links_.push || !self->links_.push(message, source))
         self->dropped_.fetch_add(1, std::memory_order_relaxed);
     return FLUID_OK;

@@ -75,8 +75,13 @@ enum class PlayerTiming { System, Sample };
 
 struct PlayerLinks {
     // Into the console's input queue (MidiInput::Push); called on FluidSynth's
-    // player thread, must not block.
+    // player thread inside a RoomWait, so a full queue delays the file rather
+    // than losing its events; the wait ends when the player stops.
     std::function<bool(uint32_t message, uint32_t source)> push;
+    // Drops what this player queued that the console has not taken yet
+    // (MidiInput::DiscardFileEvents); called when a file is stopped, before
+    // the input pause.
+    std::function<void()> discardQueued;
     // Pauses and resumes console input: all notes off, held keys cleared,
     // then input runs again (CConsole::Panic).
     std::function<void()> pauseResumeInput;
@@ -149,7 +154,8 @@ public:
     double FluidTempo() const { return Tempo() / 100.0; }
     // The FluidSynth player is still running the file.
     bool FluidPlaying() const;
-    // Events handed to the input queue that it refused (full).
+    // Events handed to the input queue that it refused: only when the player
+    // stopped while waiting for room, or the queue has no worker to make any.
     uint64_t DroppedEvents() const { return dropped_.load(); }
 
 private:
@@ -182,6 +188,7 @@ private:
     std::atomic<int> tempo_{100};
     std::atomic<int> elapsed_{0};
     std::atomic<uint64_t> dropped_{0};
+    std::atomic<bool> stopping_{false}; // ends a wait for room in the input queue
 };
 
 } // namespace corvinta

@@ -163,8 +163,8 @@ test::Gate* g_gate = nullptr;
 void GatedRankNote(OutputEngine&, const OutputRequest&) { g_gate->Pass(); }
 
 // A key played again while its release waits for room must not overtake it:
-// the two presses would meet one release (two kept releases of a key are one
-// bit) and the key's pipes would stay counted as held.
+// the release it overtook would undo it, and the key would end up down or
+// up against what was played last.
 TEST_F(Engine, AKeyPressedWhileItsReleaseWaitsForRoomIsRefused)
 {
     test::Gate gate;
@@ -329,3 +329,63 @@ TEST(EngineTable, AConsoleRequestRoundTripsThroughTheEngine)
 }
 
 } // namespace
+
+// Two sources hold one key (or one rank note) and both releases find the ring
+// full: both must be kept, or the key stays counted as held and its pipes sound.
+TEST_F(Engine, TwoReleasesOfOneKeyKeptUnderOverloadBothRelease)
+{
+    engine->SetHandler(RequestType::KeyNote, &OutputEngine::KeyHandler);
+    engine->SetHandler(RequestType::RankNote, &OutputEngine::RankNoteHandler);
+    int stop = 0;
+    while (console.Division(0).Stop(stop).type != StopKind::RankStop)
+        ++stop;
+    engine->ActiveStops(0).push_back(static_cast<uint32_t>(stop));
+    const OutputRequest filler{RequestType::Expression, 0, 64, 0};
+    for (RequestType type : {RequestType::KeyNote, RequestType::RankNote}) {
+        SCOPED_TRACE(static_cast<int>(type));
+        for (int source = 0; source < 2; ++source)
+            ASSERT_TRUE(engine->TryPush({type, 0, 60, 100}));
+        while (engine->TryPush(filler)) {
+        }
+        for (int source = 0; source < 2; ++source)
+            EXPECT_TRUE(engine->TryPush({type, 0, 60, 0})) << "kept";
+        engine->HandlePending(); // as a render does: the kept releases run once the ring is empty
+        EXPECT_TRUE(engine->HeldKeys(0).empty());
+        for (int r = 0; r < engine->RankCount(); ++r)
+            for (int n = 0; n < 128; ++n)
+                EXPECT_EQ(engine->Rank(r).noteCounts[static_cast<size_t>(n)], 0) << "rank " << r << " note " << n;
+    }
+}
+
+// The panic silences everything at once; a press still queued from before it
+// must not sound afterwards, as nothing would ever release it.
+TEST_F(Engine, NotesQueuedBeforeAllNotesOffAreDropped)
+{
+    engine->SetHandler(RequestType::KeyNote, &OutputEngine::KeyHandler);
+    engine->SetHandler(RequestType::RankNote, &OutputEngine::RankNoteHandler);
+    int stop = 0;
+    while (console.Division(0).Stop(stop).type != StopKind::RankStop)
+        ++stop;
+    engine->ActiveStops(0).push_back(static_cast<uint32_t>(stop));
+    auto sounding = [&] {
+        int notes = 0;
+        for (int r = 0; r < engine->RankCount(); ++r)
+            for (int n = 0; n < 128; ++n)
+                notes += engine->Rank(r).noteCounts[static_cast<size_t>(n)];
+        return notes;
+    };
+
+    ASSERT_TRUE(engine->TryPush({RequestType::KeyNote, 0, 60, 100}));
+    ASSERT_TRUE(engine->TryPush({RequestType::RankNote, 1, 62, 100}));
+    ASSERT_TRUE(engine->TryPush({RequestType::Expression, 0, 90, 0}));
+    engine->AllNotesOff();
+    engine->HandlePending();
+    EXPECT_TRUE(engine->HeldKeys(0).empty());
+    EXPECT_EQ(sounding(), 0);
+    ASSERT_EQ(seen.Count(), 1u) << "the shoe's move is kept";
+
+    ASSERT_TRUE(engine->TryPush({RequestType::KeyNote, 0, 60, 100}));
+    engine->HandlePending();
+    EXPECT_FALSE(engine->HeldKeys(0).empty()) << "a key pressed after the panic sounds";
+    EXPECT_GT(sounding(), 0);
+}

@@ -9,8 +9,8 @@
 #include "persist/ConfigFile.h"
 #include "persist/TempDir.h"
 #include "platform/RecordingUserMessages.h"
+#include "RegistrationPiece.h"
 #include "soundfont/AudioAnalysis.h"
-#include "tools/startup_piece/MidiFileWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -20,77 +20,13 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/wait.h>
 
 using namespace corvinta;
 using namespace corvinta::test;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Draws Solo Tibia 8' and Tuba 16', Accomp. Flute 8' and Viol 4', Pedal
-// Bourdon 16' (controller 81 on channel 16 draws the stop of its value), then
-// plays a C major chord on the Solo, the same an octave lower on the
-// Accomp., and low C on the Pedal, one after another.
-void WritePiece(const std::string& path)
-{
-    // 480 ticks a quarter at 120 a minute: a tick is 1/960 s.
-    midi::CMidiFileWriter smf(480, 500000, "piece");
-    auto at = [](uint32_t ms) { return ms * 960 / 1000; };
-    for (uint8_t stop : {7, 0, 47, 49, 75})
-        smf.Add(0, 0xBF, 81, stop);
-    auto chord = [&](uint8_t channel, uint32_t on, uint32_t off, std::initializer_list<uint8_t> keys) {
-        for (uint8_t k : keys) {
-            smf.Add(at(on), uint8_t(0x90 | channel), k, 100);
-            smf.Add(at(off), uint8_t(0x80 | channel), k, 0);
-        }
-    };
-    chord(0, 500, 1500, {72, 76, 79});
-    chord(1, 2000, 3000, {60, 64, 67});
-    chord(2, 3500, 4500, {48});
-    ASSERT_TRUE(smf.Write(path));
-}
-
-// What that registration implies, rank by rank: (time, status, note, velocity).
-struct RankNote {
-    int ms;
-    int status, note, velocity;
-    auto operator<=>(const RankNote&) const = default;
-};
-std::vector<RankNote> ExpectedRankNotes(int tempo)
-{
-    std::vector<RankNote> notes;
-    auto sound = [&](int on, int off, int channel, std::initializer_list<int> rankNotes) {
-        for (int n : rankNotes) {
-            notes.push_back({on * 100 / tempo, 0x90 | channel, n, 0x7F});
-            notes.push_back({off * 100 / tempo, 0x90 | channel, n, 0});
-        }
-    };
-    sound(500, 1500, 6, {72, 76, 79}); // Tibia 8', rank 6
-    sound(500, 1500, 2, {60, 64, 67}); // Tuba 16', rank 2
-    sound(2000, 3000, 0, {60, 64, 67}); // Flute 8', rank 0
-    sound(2000, 3000, 3, {72, 76, 79}); // Viol 4', rank 3
-    sound(3500, 4500, 0, {36});         // Bourdon 16', rank 0
-    std::sort(notes.begin(), notes.end());
-    return notes;
-}
-
-// The note messages of a rank log ("1532 6 fluidsynth 90 3c 7f").
-std::vector<RankNote> LoggedRankNotes(const std::string& log)
-{
-    std::vector<RankNote> notes;
-    std::istringstream in(log);
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        int ms, rank;
-        std::string output;
-        unsigned status, note, velocity;
-        fields >> std::dec >> ms >> rank >> output >> std::hex >> status >> note >> velocity;
-        if ((status & 0xE0) == 0x80)
-            notes.push_back({ms, int(status), int(note), int(velocity)});
-    }
-    std::sort(notes.begin(), notes.end());
-    return notes;
-}
 
 struct Stereo16 {
     std::vector<float> mono; // left + right, for spectra
@@ -131,13 +67,15 @@ struct Render : ::testing::Test {
         fs::current_path(dir.Path());
         ::setenv("CORVINTA_DATA_DIR", fs::path(CORVINTA_SOUNDFONT).parent_path().c_str(), 1);
         ::setenv("JACK_DEFAULT_SERVER", "corvinta-no-such-server", 1);
-        WritePiece("piece.mid");
+        ASSERT_TRUE(WriteRegistrationPiece("piece.mid"));
     }
     void TearDown() override
     {
         ::unsetenv("CORVINTA_DATA_DIR");
         fs::current_path(previous);
     }
+    uint64_t dropped = 0; // by the last render's queues and player
+
     int Run(std::vector<std::string> args)
     {
         args.insert(args.begin(), {"--audio-driver", "none"});
@@ -146,8 +84,21 @@ struct Render : ::testing::Test {
             return code;
         app.ConsoleReady();
         const int code = RenderOffline(app);
+        dropped = app.Input().DroppedEvents() + app.Engine().DroppedRequests() + app.Player()->DroppedEvents();
         app.Close();
         return code;
+    }
+    // Renders piece.mid into `wav` in a process of its own (this program, running
+    // SeededRender), whose C library generator is seeded first.
+    int RunSeeded(unsigned seed, const fs::path& wav)
+    {
+        const fs::path self = fs::read_symlink("/proc/self/exe");
+        ::setenv("CORVINTA_TEST_SEED", std::to_string(seed).c_str(), 1);
+        ::setenv("CORVINTA_TEST_WAV", wav.c_str(), 1);
+        const int status = std::system(("'" + self.string() + "' --gtest_filter=Render.SeededRender >/dev/null 2>&1").c_str());
+        ::unsetenv("CORVINTA_TEST_SEED");
+        ::unsetenv("CORVINTA_TEST_WAV");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     std::vector<std::string> Errors() const
     {
@@ -201,6 +152,61 @@ TEST_F(Render, TheRegistrationSoundsAndIsLoggedRankByRankTheSameEveryTime)
             EXPECT_GT(Magnitude(x, NoteHz(note)), 4 * loudestAbsent) << "note " << note << " at " << s.from << " s";
     }
     EXPECT_LT(Rms(Slice(audio.mono, 0.0, 0.45)), 1e-4) << "silence before the first chord";
+}
+
+// A sequencer's set-up block at the first instant overfills the input ring
+// (256) nearly four times; the stops drawn at its end still sound every note.
+TEST_F(Render, AThousandEventsAtTheFirstInstantLoseNothing)
+{
+    ASSERT_TRUE(WriteRegistrationPiece("burst.mid", 1000 - kRegistrationStops));
+    ASSERT_EQ(Run({"--render", "burst.mid", "--output", "burst.wav", "--midi-log", "burst.log"}), 0);
+    EXPECT_TRUE(Errors().empty());
+    EXPECT_EQ(dropped, 0u);
+    const std::vector<RankNote> logged = LoggedRankNotes(ReadFile("burst.log"));
+    const std::vector<RankNote> expected = ExpectedRankNotes(100);
+    ASSERT_EQ(logged.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_NEAR(logged[i].ms, expected[i].ms, 2);
+        EXPECT_EQ(std::tie(logged[i].status, logged[i].note, logged[i].velocity),
+                  std::tie(expected[i].status, expected[i].note, expected[i].velocity));
+    }
+}
+
+// FluidSynth's 16-bit dither draws from rand(); whoever seeded it must not
+// change a byte of the render, its length included. Each render runs in a
+// fresh process, where the first synthesizer is made after the seeding.
+TEST_F(Render, TheSameToTheByteWhateverSeededTheCLibraryGenerator)
+{
+    const std::vector<unsigned> seeds{1, 2, 12345};
+    for (unsigned seed : seeds)
+        ASSERT_EQ(RunSeeded(seed, dir.Path() / ("seed" + std::to_string(seed) + ".wav")), 0) << "seed " << seed;
+    const std::string first = ReadFile("seed1.wav");
+    ASSERT_GT(first.size(), 44u);
+    for (unsigned seed : seeds)
+        EXPECT_EQ(ReadFile("seed" + std::to_string(seed) + ".wav"), first) << "seed " << seed;
+}
+
+// One render of that test, in its own process: seeds the generator as
+// something else in the process might have, then renders.
+TEST_F(Render, SeededRender)
+{
+    const char* seed = std::getenv("CORVINTA_TEST_SEED");
+    const char* wav = std::getenv("CORVINTA_TEST_WAV");
+    if (!seed || !wav)
+        GTEST_SKIP() << "run by TheSameToTheByteWhateverSeededTheCLibraryGenerator";
+    std::srand(static_cast<unsigned>(std::atoi(seed)));
+    ASSERT_EQ(Run({"--render", "piece.mid", "--output", wav}), 0);
+}
+
+// With no sound font and every rank on the synthesizer, nothing could sound.
+TEST_F(Render, ARenderInWhichNoRankCanSoundFailsAndWritesNothing)
+{
+    ::setenv("CORVINTA_DATA_DIR", dir.Path().c_str(), 1); // no Corvinta.sf2 there
+    EXPECT_NE(Run({"--render", "piece.mid", "--output", "silent.wav"}), 0);
+    EXPECT_FALSE(fs::exists("silent.wav"));
+    const std::vector<std::string> errors = Errors();
+    ASSERT_FALSE(errors.empty());
+    EXPECT_EQ(errors.back(), "Nothing can sound in 'silent.wav': no sound font is loaded and no rank plays on a MIDI output.");
 }
 
 TEST_F(Render, TempoTwoHundredPlaysTwiceAsFast)

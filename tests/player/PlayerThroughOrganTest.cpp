@@ -2,16 +2,21 @@
 // queue, the console routes it to a division, the output worker plays it, and
 // the recorder takes down what the organ sent.
 
+#include "../RecordingQueue.h"
+#include "../RegistrationPiece.h"
 #include "../persist/TempDir.h"
+#include "engine/MidiLog.h"
 #include "engine/MidiRecorder.h"
 #include "engine/OutputEngine.h"
 #include "midi_in/MidiInput.h"
 #include "organ/Console.h"
 #include "platform/RecordingUserMessages.h"
 #include "synth/MidiFilePlayer.h"
+#include "tools/startup_piece/MidiFileWriter.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -115,4 +120,108 @@ TEST(PlayerThroughOrgan, AFilePlaysTheOrganAsAKeyboardDoes)
 
     input.StopWorker();
     EXPECT_TRUE(engine.StopWorker(300, 10));
+}
+
+// A set-up block of a thousand events at the file's first instant, played
+// live: the player waits for room in the input queue, the input worker for
+// room in the output queue, so every stop is drawn and every note sounds.
+TEST(PlayerThroughOrgan, AThousandEventsAtTheFirstInstantLoseNothing)
+{
+    test::TempDir dir;
+    ASSERT_TRUE(test::WriteRegistrationPiece(dir.File("burst.mid"), 1000 - test::kRegistrationStops));
+    RecordingUserMessages messages;
+    CConsole console(messages);
+    console.Build();
+    NoMidiSystem noDevices;
+    MidiInput input(console, noDevices);
+    console.RebuildRouting();
+    ASSERT_TRUE(input.StartWorker());
+    MidiLog log({});
+    ASSERT_TRUE(log.Open(dir.File("ranks.log")));
+    OutputEngine engine(console, EngineParts{.synth = {"none"}, .observer = &log});
+    console.SetOutput(&engine);
+    console.SetInputControl(&input);
+    ASSERT_TRUE(engine.StartWorker());
+    input.SetInputEnabled(true);
+
+    PlayerLinks links;
+    links.push = [&](uint32_t m, uint32_t s) { return input.Push(m, s); };
+    links.discardQueued = [&] { input.DiscardFileEvents(); };
+    links.pauseResumeInput = [&] { console.Panic(); };
+    {
+        MidiFilePlayer player(messages, links, PlayerOptions{.tickPeriod = 100ms});
+        ASSERT_TRUE(player.BuildPlayerPanel());
+        player.SetTempo(200);
+        ASSERT_TRUE(player.LoadMidiFile(dir.File("burst.mid")));
+        player.PlayerCommand(kPlayerPlayButton);
+        const auto until = std::chrono::steady_clock::now() + 20s;
+        while (player.Playing() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(10ms);
+        EXPECT_FALSE(player.Playing());
+        EXPECT_EQ(player.DroppedEvents(), 0u);
+    }
+    input.StopWorker();
+    EXPECT_TRUE(engine.StopWorker(300, 10));
+    log.Close();
+    EXPECT_EQ(input.DroppedEvents(), 0u);
+    EXPECT_EQ(engine.DroppedRequests(), 0u);
+    // The log itself may skip some of the burst's shoe messages when its writer
+    // falls behind (it never holds up the worker); the notes come later.
+
+    // Every note of every stop, as the registration implies (live: times vary).
+    auto withoutTimes = [](std::vector<test::RankNote> notes) {
+        for (test::RankNote& n : notes)
+            n.ms = 0;
+        std::sort(notes.begin(), notes.end());
+        return notes;
+    };
+    EXPECT_EQ(withoutTimes(test::LoggedRankNotes(test::ReadFile(dir.File("ranks.log")))),
+              withoutTimes(test::ExpectedRankNotes(200)));
+}
+
+// Stopping a file drops what it queued and the console has not taken yet:
+// handled after the stop's notes-off, a press would sound with no release.
+TEST(PlayerThroughOrgan, StoppingDiscardsWhatThePlayerQueued)
+{
+    test::TempDir dir;
+    const auto solo = static_cast<uint8_t>(kDivisions[0].defaultInputChannel);
+    midi::CMidiFileWriter smf(480, 500000, "held");
+    smf.Add(0, static_cast<uint8_t>(0x90 | solo), 60, 100);
+    smf.Add(960, static_cast<uint8_t>(0x80 | solo), 60, 0);
+    ASSERT_TRUE(smf.Write(dir.File("held.mid")));
+
+    RecordingUserMessages messages;
+    CConsole console(messages);
+    console.Build();
+    test::RecordingQueue output;
+    console.SetOutput(&output);
+    NoMidiSystem noDevices;
+    MidiInput input(console, noDevices);
+    console.SetInputControl(&input);
+    console.RebuildRouting();
+    ASSERT_TRUE(input.StartWorker()); // input stays disabled: what the file sends waits in the queue
+
+    PlayerLinks links;
+    links.push = [&](uint32_t m, uint32_t s) { return input.Push(m, s); };
+    links.discardQueued = [&] { input.DiscardFileEvents(); };
+    links.pauseResumeInput = [&] { console.Panic(); };
+    MidiFilePlayer player(messages, links, PlayerOptions{.timing = PlayerTiming::Sample});
+    ASSERT_TRUE(player.BuildPlayerPanel());
+    ASSERT_TRUE(player.LoadMidiFile(dir.File("held.mid")));
+    ASSERT_TRUE(player.StartPlayer(false));
+    player.AdvanceClock(4410); // 100 ms: the press is queued
+    ASSERT_TRUE(player.StopPlayer(true)); // notes off, and input runs again
+
+    // A press made after the stop is handled; the file's never is.
+    ASSERT_TRUE(input.Push(ShortMessage(static_cast<uint8_t>(0x90 | solo), 72, 100), kInternalSource | solo << 16));
+    std::vector<OutputRequest> keys;
+    for (int wait = 0; wait < 500 && keys.empty(); ++wait) {
+        std::this_thread::sleep_for(10ms);
+        for (const OutputRequest& r : output.Take())
+            if (r.type == RequestType::KeyNote)
+                keys.push_back(r);
+    }
+    input.StopWorker();
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(keys[0].b, 72);
 }
