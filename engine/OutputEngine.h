@@ -41,8 +41,10 @@ public:
     OutputEngine(const OutputEngine&) = delete;
     OutputEngine& operator=(const OutputEngine&) = delete;
 
-    // Safe from any thread; never blocks. A push into a full ring is dropped
-    // and counted rather than overwriting a request that is still waiting;
+    // Safe from any thread; never blocks, except on a thread inside a RoomWait
+    // (the input worker), which waits for room instead of dropping. Otherwise
+    // a push into a full ring is dropped and counted rather than overwriting
+    // a request that is still waiting;
     // a key or rank note release is kept aside instead, and handled once the
     // ring has been emptied, so a burst never leaves a pipe sounding; until
     // then a press of that key is refused, so it cannot overtake its release.
