@@ -1,6 +1,6 @@
 #include "bench/BenchOrgan.h"
 
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 
 #include <fluidsynth.h>
 

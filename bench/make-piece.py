@@ -30,14 +30,14 @@ CHORDS = [(7, [7, 11, 2]), (2, [2, 6, 9]), (0, [0, 4, 7]), (4, [4, 7, 11]), (9, 
 
 def registration():
     """Items of the 16', 8' and 4' rank stops of the Solo, Accompaniment and Pedal."""
-    table = open(os.path.join(HERE, "..", "organ", "OrganSpec.h")).read()
+    table = open(os.path.join(HERE, "..", "organ", "OrganTables.h")).read()
     items = []
     for m in re.finditer(r'\{(\d), "((?:[^"\\]|\\.)*)", StopKind::RankStop,[^}]*\}, // (\d+)', table):
         division, label, item = int(m.group(1)), m.group(2), int(m.group(3))
         if division in (0, 2, 4) and re.search(r"\\n(16|8|4)\\n", label):
             items.append(item)
     if not items:
-        sys.exit("make-piece: no stops found in OrganSpec.h")
+        sys.exit("make-piece: no stops found in OrganTables.h")
     return items
 
 

@@ -1,7 +1,7 @@
 #include "engine/OutputEngine.h"
 
 #include "organ/Console.h"
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 
 
 namespace corvinta {
@@ -42,9 +42,9 @@ OutputEngine::OutputEngine(CConsole& console, EngineParts parts)
 
     for (int r = 0; r < kRankSettingsCount; ++r) {
         auto rank = std::make_unique<CRank>();
-        const RankSpec& spec = kRanks[static_cast<size_t>(r)];
-        rank->name = std::string(spec.name);
-        rank->chamber = spec.chamber < 0 ? kChamberNone : static_cast<uint8_t>(spec.chamber);
+        const RankDefinition& def = kRanks[static_cast<size_t>(r)];
+        rank->name = std::string(def.name);
+        rank->chamber = def.chamber < 0 ? kChamberNone : static_cast<uint8_t>(def.chamber);
         if (rank->name == "Traps")
             trapsRank_ = r;
         ranks_.push_back(std::move(rank));

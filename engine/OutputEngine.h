@@ -6,7 +6,7 @@
 #include "engine/MessageSink.h"
 #include "engine/Rank.h"
 #include "organ/Coupler.h"
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 #include "organ/OutputRequest.h"
 #include "platform/MidiSystem.h"
 #include "platform/ReleaseBacklog.h"

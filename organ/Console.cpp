@@ -22,8 +22,8 @@ void CConsole::Build(const ConsoleBuildSteps& steps)
     // Settings records and console switches from the tables.
     settings_ = DefaultOrganSettings();
     for (int i = 0; i < kAuxControlCount; ++i) {
-        const AuxControlSpec& spec = kAuxControls[i];
-        auxControls_[i] = CAuxControl{std::string(spec.name), spec.channel, spec.controller, spec.channel, spec.controller};
+        const AuxControlDefinition& def = kAuxControls[i];
+        auxControls_[i] = CAuxControl{std::string(def.name), def.channel, def.controller, def.channel, def.controller};
     }
     useDefaultAssignments = true;
 
@@ -54,17 +54,17 @@ void CConsole::BuildDivisions()
         division->firstStop = firstStop;
         for (int i = 0; i < division->stopCount; ++i) {
             const int item = firstStop + i;
-            const StopSpec& spec = kStops[static_cast<size_t>(item)];
+            const StopDefinition& def = kStops[static_cast<size_t>(item)];
             auto stop = std::make_unique<CStop>();
-            stop->label = std::string(spec.label);
-            stop->type = spec.kind;
-            stop->inverted = spec.unisonOff;
+            stop->label = std::string(def.label);
+            stop->type = def.kind;
+            stop->inverted = def.unisonOff;
             stop->number = item;
             stop->item = item;
-            stop->rank = spec.rankOrDivision;
-            stop->pitch = static_cast<int8_t>(spec.pitchOrNote);
-            stop->tibiaAlternative = spec.tibiaAlternative;
-            stop->ranks = spec.ranks;
+            stop->rank = def.rankOrDivision;
+            stop->pitch = static_cast<int8_t>(def.pitchOrNote);
+            stop->tibiaAlternative = def.tibiaAlternative;
+            stop->ranks = def.ranks;
             if (stop->type == StopKind::CouplerStop && stop->inverted)
                 division->unisonOffStop = i;
             division->stops.push_back(std::move(stop));
@@ -77,13 +77,13 @@ void CConsole::BuildDivisions()
 void CConsole::BuildTremulants()
 {
     for (int t = 0; t < kTremulantCount; ++t) {
-        const TremulantSpec& spec = kTremulants[t];
+        const TremulantDefinition& def = kTremulants[t];
         auto trem = std::make_unique<CTrem>();
-        trem->label = std::string(spec.label);
+        trem->label = std::string(def.label);
         trem->type = StopKind::Tremulant;
-        trem->number = spec.tabNumber;
-        trem->item = spec.itemNumber;
-        trem->rankMask = spec.rankMask;
+        trem->number = def.tabNumber;
+        trem->item = def.itemNumber;
+        trem->rankMask = def.rankMask;
         trems_.push_back(std::move(trem));
     }
 }
@@ -100,14 +100,14 @@ void CConsole::AssignDefaultControls()
 void CConsole::BuildPistons(const ConsoleBuildSteps& steps)
 {
     for (int p = 0; p < kPistonCount; ++p) {
-        const PistonSpec& spec = kPistons[p];
+        const PistonDefinition& def = kPistons[p];
         auto piston = std::make_unique<CPiston>();
-        piston->label = std::string(spec.label);
+        piston->label = std::string(def.label);
         piston->type = StopKind::Piston;
         piston->number = PistonItem(p);
         piston->item = PistonItem(p);
-        piston->key = spec.key;
-        piston->division = spec.division;
+        piston->key = def.key;
+        piston->division = def.division;
         piston->SetDefaultMemory(p);
         pistons_.push_back(std::move(piston));
     }

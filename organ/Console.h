@@ -29,7 +29,7 @@
 namespace corvinta {
 
 // The steps of building the model that later stages supply. Each may be left
-// empty; the model is then built from the specification's defaults.
+// empty; the model is then built from the organ's own defaults.
 struct ConsoleBuildSteps {
     // Overwrites the defaults from the configuration file.
     std::function<void(CConsole&)> readConfiguration;

@@ -1,7 +1,7 @@
 #pragma once
 // The part that stop tabs, tremulant tabs and pistons share.
 
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 
 #include <cstdint>
 #include <string>

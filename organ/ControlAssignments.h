@@ -12,7 +12,7 @@
 // piston, byte 1 the kind, byte 2 the division of a stop, byte 3 the stop
 // index within its division, the tremulant index or the piston id.
 
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 
 #include <array>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // pseudo-division that belongs to one of them. Its key and stop operations
 // turn console events into output requests.
 
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 #include "organ/Stop.h"
 
 #include <array>

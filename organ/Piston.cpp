@@ -4,9 +4,9 @@ namespace corvinta {
 
 void CPiston::SetDefaultMemory(int pistonIndex)
 {
-    const PistonSpec& spec = kPistons[pistonIndex];
-    drawn[0] = spec.drawn;
-    scope[0] = spec.scope;
+    const PistonDefinition& def = kPistons[pistonIndex];
+    drawn[0] = def.drawn;
+    scope[0] = def.scope;
     for (int level = 1; level < kCrescendoLevel; ++level) {
         drawn[level] = ItemSet{};
         scope[level] = kDefaultUserLevelScope;

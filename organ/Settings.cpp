@@ -1,13 +1,13 @@
 #include "organ/Settings.h"
 
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 
 namespace corvinta {
 
 OrganSettings DefaultOrganSettings()
 {
     OrganSettings s;
-    for (const DivisionSpec& d : kDivisions) {
+    for (const DivisionDefinition& d : kDivisions) {
         DIVSETTINGS div;
         div.channel = d.defaultInputChannel;
         div.secondTouchMethod = 0;
@@ -18,15 +18,15 @@ OrganSettings DefaultOrganSettings()
     s.divisions.push_back(control);
 
     for (int r = 0; r < kRankSettingsCount; ++r) {
-        const RankSpec& spec = kRanks[r];
+        const RankDefinition& def = kRanks[r];
         RNKSETTINGS rank;
         rank.channel = r == kMergedOutIndex ? -1 : r;
-        rank.volume = spec.volume;
-        rank.pan = spec.pan;
-        rank.bank = spec.bank;
-        rank.patch1 = spec.patch1;
-        rank.patch2 = spec.patch2;
-        rank.modulationDepth = spec.modulationDepth;
+        rank.volume = def.volume;
+        rank.pan = def.pan;
+        rank.bank = def.bank;
+        rank.patch1 = def.patch1;
+        rank.patch2 = def.patch2;
+        rank.modulationDepth = def.modulationDepth;
         s.ranks.push_back(rank);
     }
     return s;

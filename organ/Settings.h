@@ -98,7 +98,7 @@ struct OrganSettings {
     Calibration calibration[3]; // Swell Main, Swell Solo, Crescendo
 };
 
-// Built from the specification tables.
+// Built from the organ tables.
 OrganSettings DefaultOrganSettings();
 
 // Replaces each out-of-range value by its default and keeps the rest.

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 
 namespace corvinta {
 

@@ -3,7 +3,7 @@
 // scope sets, in one little-endian binary file.
 
 #include "organ/ItemSet.h"
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 
 #include <array>
 #include <cstddef>

@@ -44,7 +44,7 @@ private:
 
 std::string PistonLabel(int p)
 {
-    const PistonSpec& piston = kPistons[size_t(p)];
+    const PistonDefinition& piston = kPistons[size_t(p)];
     if (piston.division < 0)
         return {};
     return std::string(kDivisions[size_t(piston.division)].name) + ": " + CellName(piston.label);

@@ -3,7 +3,7 @@
 // (left, top, right, bottom) joined by ",", rectangles separated by ";". The
 // first rectangle is the control's window; the others make up its shape.
 
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 
 #include <optional>
 #include <string_view>

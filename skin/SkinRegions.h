@@ -4,7 +4,7 @@
 // tremulants, pistons and console buttons use their item numbers; the keys of
 // a keyboard follow its division's region base.
 
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 
 #include <string_view>
 

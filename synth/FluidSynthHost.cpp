@@ -1,7 +1,7 @@
 #include "synth/FluidSynthHost.h"
 
 #include "organ/Console.h"
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 #include "platform/DataFiles.h"
 
 #include <fluidsynth.h>

@@ -76,7 +76,7 @@ std::string_view TabLabel(const SkinElement& e)
 {
     if (e.kind == ElementKind::TremulantTab) {
         // A tremulant tab finds its picture by its tab number.
-        for (const TremulantSpec& t : kTremulants)
+        for (const TremulantDefinition& t : kTremulants)
             if (t.tabNumber == e.region)
                 return t.label;
     }
@@ -93,7 +93,7 @@ QColor TabColour(const SkinElement& e)
 {
     if (e.kind == ElementKind::TremulantTab)
         return kCoupler;
-    const StopSpec& s = kStops[static_cast<size_t>(e.region)];
+    const StopDefinition& s = kStops[static_cast<size_t>(e.region)];
     switch (s.kind) {
     case StopKind::CouplerStop:
     case StopKind::QuietCouplerStop: return kCoupler;

@@ -159,7 +159,7 @@ void SkinLayout::AddKeyboards()
     for (int division = 0; division < kDivisionCount; ++division) {
         if (!HasKeyboard(division))
             continue;
-        const DivisionSpec& d = kDivisions[division];
+        const DivisionDefinition& d = kDivisions[division];
         const Rect kb = d.keyboard;
         const bool pedal = division == 4;
         const KeyboardStyle style = pedal ? KeyboardStyle{13, 36} : KeyboardStyle{9, 34};

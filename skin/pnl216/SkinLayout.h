@@ -3,7 +3,7 @@
 // serves these as geometry strings and the artist paints the two console
 // images from the same list, so a picture can never drift from its region.
 
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "FluidRender.h"
 
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 #include "organ/Settings.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 
 #include "FluidRender.h"
 #include "AudioAnalysis.h"
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 #include "tools/soundfont/TrapsKit.h"
 
 #include <expat.h>

@@ -5,7 +5,7 @@
 
 #include "AudioAnalysis.h"
 #include "FluidRender.h"
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 #include "organ/Settings.h"
 #include "tools/soundfont/CorvintaFont.h"
 #include "tools/soundfont/RankCompass.h"
@@ -391,13 +391,13 @@ std::set<std::pair<int, int>> FullOrganNotes()
     for (const auto& [d, held] : keys) {
         std::vector<std::pair<int, int>> reached{{d, 0}};
         for (int i = 0; i < kDivisions[d].stopCount; ++i) {
-            const StopSpec& s = kStops[StopItem(d, i)];
+            const StopDefinition& s = kStops[StopItem(d, i)];
             if (s.kind == StopKind::CouplerStop && !s.unisonOff)
                 reached.emplace_back(s.rankOrDivision, s.pitchOrNote);
         }
         for (auto [e, transposition] : reached)
             for (int i = 0; i < kDivisions[e].stopCount; ++i) {
-                const StopSpec& s = kStops[StopItem(e, i)];
+                const StopDefinition& s = kStops[StopItem(e, i)];
                 for (int key : held) {
                     if (s.kind == StopKind::RankStop || s.kind == StopKind::PatchSwitchStop)
                         for (int j = 0; j < s.ranks; ++j)

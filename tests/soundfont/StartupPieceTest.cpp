@@ -3,7 +3,7 @@
 // it plays, keeps every key in its division's compass and leaves the
 // console's stops as it found them.
 
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 
 #include <fluidsynth.h>
 #include <gtest/gtest.h>

@@ -78,7 +78,7 @@ struct ThroughTheOrgan : ::testing::Test {
 TEST_F(ThroughTheOrgan, EveryStopSoundsItsRanksFromTheDefaultFont)
 {
     for (int item = 0; item < kStopCount; ++item) {
-        const StopSpec& s = kStops[item];
+        const StopDefinition& s = kStops[item];
         const bool ranked = s.kind == StopKind::RankStop || s.kind == StopKind::PatchSwitchStop;
         if (!ranked && s.kind != StopKind::FixedNoteStop)
             continue;

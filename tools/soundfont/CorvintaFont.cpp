@@ -1,6 +1,6 @@
 #include "tools/soundfont/CorvintaFont.h"
 
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 #include "organ/Settings.h"
 #include "tools/soundfont/RankCompass.h"
 #include "tools/soundfont/ToneSynth.h"
@@ -106,7 +106,7 @@ private:
     void AddPipeRank(const PipeVoicing& v)
     {
         const SampleSet& set = PipeSamples(v);
-        const RankSpec& rank = kRanks[v.rank];
+        const RankDefinition& rank = kRanks[v.rank];
         for (int patch : {1, 2}) {
             const bool trem = patch == 2;
             if (trem && (rank.patch2 == rank.patch1 || !IsTremmed(v.rank)))

@@ -1,6 +1,6 @@
 #include "tools/soundfont/RankCompass.h"
 
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 
 #include <algorithm>
 #include <vector>
@@ -9,7 +9,7 @@ namespace corvinta::soundfont {
 
 namespace {
 
-bool SoundsRank(const StopSpec& stop, int rank)
+bool SoundsRank(const StopDefinition& stop, int rank)
 {
     if (stop.kind != StopKind::RankStop && stop.kind != StopKind::PatchSwitchStop)
         return false;
@@ -28,13 +28,13 @@ NoteSpan RankCompass(int rank)
         // The division's own stops at unison, then every coupler it can draw.
         std::vector<std::pair<int, int>> reached{{d, 0}};
         for (int i = 0; i < kDivisions[d].stopCount; ++i) {
-            const StopSpec& s = kStops[StopItem(d, i)];
+            const StopDefinition& s = kStops[StopItem(d, i)];
             if (s.kind == StopKind::CouplerStop || s.kind == StopKind::QuietCouplerStop)
                 reached.emplace_back(s.rankOrDivision, s.pitchOrNote);
         }
         for (auto [e, transposition] : reached) {
             for (int i = 0; i < kDivisions[e].stopCount; ++i) {
-                const StopSpec& s = kStops[StopItem(e, i)];
+                const StopDefinition& s = kStops[StopItem(e, i)];
                 if (!SoundsRank(s, rank))
                     continue;
                 span.low = std::min(span.low, kDivisions[d].lowNote + transposition + s.pitchOrNote);

@@ -1,6 +1,6 @@
 #include "tools/soundfont/TrapsKit.h"
 
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 #include "organ/Settings.h"
 
 #include <algorithm>
@@ -287,7 +287,7 @@ std::map<int, Recipe> Recipes()
 std::vector<int> TrapNotes()
 {
     std::vector<int> notes{ConsoleSettings{}.pistonSound};
-    for (const StopSpec& s : kStops)
+    for (const StopDefinition& s : kStops)
         if ((s.kind == StopKind::FixedNoteStop || s.kind == StopKind::EffectStop) && s.rankOrDivision == kTrapsRank)
             notes.push_back(s.pitchOrNote);
     std::sort(notes.begin(), notes.end());

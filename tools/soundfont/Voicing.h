@@ -4,7 +4,7 @@
 // their partials and decays. Rank numbers and programs come from the rank
 // table; this file only says how each sounds.
 
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 
 #include <array>
 #include <string_view>
@@ -98,7 +98,7 @@ constexpr int ProgramOf(int rank, int patch) { return patch == 1 ? kRanks[rank].
 // A rank has a tremulant when one of the console's tremulants names it.
 constexpr bool IsTremmed(int rank)
 {
-    for (const TremulantSpec& t : kTremulants)
+    for (const TremulantDefinition& t : kTremulants)
         if (t.rankMask & (1u << rank))
             return true;
     return false;

@@ -1,6 +1,6 @@
 #include "tools/startup_piece/ConsoleUpPiece.h"
 
-#include "organ/OrganSpec.h"
+#include "organ/OrganTables.h"
 
 #include <initializer_list>
 #include <set>

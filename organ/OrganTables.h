@@ -1,5 +1,5 @@
 #pragma once
-// The fixed specification of the Style 216 theatre organ: divisions, stop
+// The fixed tables of the Style 216 theatre organ: divisions, stop
 // tabs, ranks, tremulants, pistons, toe studs, special buttons and
 // continuous controls. Compiled in; nothing here is read from a file.
 
@@ -48,7 +48,7 @@ struct Rect {
     int left, top, right, bottom;
 };
 
-struct DivisionSpec {
+struct DivisionDefinition {
     std::string_view name;
     std::string_view shortName;
     int firstTouchDivision;
@@ -61,7 +61,7 @@ struct DivisionSpec {
     int skinRegionBase;
 };
 
-inline constexpr std::array<DivisionSpec, kDivisionCount> kDivisions{{
+inline constexpr std::array<DivisionDefinition, kDivisionCount> kDivisions{{
     {"Solo", "sol", 0, 1, 36, {265, 314, 754, 370}, 36, 96, 0, 132},
     {"Solo 2T", "sol2", 0, 1, 2, {0, 0, 0, 0}, 36, 96, 10, 0},
     {"Accomp.", "acc", 2, 3, 27, {265, 431, 754, 487}, 36, 96, 1, 193},
@@ -70,7 +70,7 @@ inline constexpr std::array<DivisionSpec, kDivisionCount> kDivisions{{
     {"Pedal Traps 2T", "ped2", 4, 5, 4, {0, 0, 0, 0}, 36, 67, 12, 0},
 }};
 
-struct StopSpec {
+struct StopDefinition {
     int division;
     std::string_view label; // "\n" breaks the tab's text into lines
     StopKind kind;
@@ -81,7 +81,7 @@ struct StopSpec {
     int ranks;              // consecutive ranks sounded from rankOrDivision
 };
 
-inline constexpr std::array<StopSpec, kStopCount> kStops{{
+inline constexpr std::array<StopDefinition, kStopCount> kStops{{
     {0, "\n\n16\nTUBA\n", StopKind::RankStop, 2, -12, false, false, 1}, // 0
     {0, "\n\n16\nBOUR\n", StopKind::RankStop, 0, -12, false, true, 1}, // 1
     {0, "\n\n16\nVIOL\n", StopKind::RankStop, 3, -12, false, false, 1}, // 2
@@ -179,7 +179,7 @@ inline constexpr std::array<StopSpec, kStopCount> kStops{{
     {5, "\n\nCYMB\n", StopKind::FixedNoteStop, 9, 51, false, false, 1}, // 94
 }};
 
-struct RankSpec {
+struct RankDefinition {
     std::string_view name;
     int chamber; // 0 Main, 1 Solo, -1 none
     int volume, pan, bank, patch1, patch2;
@@ -187,7 +187,7 @@ struct RankSpec {
     int modulationDepth;
 };
 
-inline constexpr std::array<RankSpec, kRankSettingsCount> kRanks{{
+inline constexpr std::array<RankDefinition, kRankSettingsCount> kRanks{{
     {"Flute", 0, 95, 16, 25, 94, 44, 79, 80},
     {"Diaphonic Diapason", 0, 95, 16, 25, 60, 10, 19, 80},
     {"Harmonic Tuba", 1, 95, 112, 25, 56, 6, 57, 80},
@@ -213,14 +213,14 @@ inline constexpr int kTibiaRankShift = 6;
 
 enum TremulantIndex { kTremMain = 0, kTremSolo, kTremVox, kTremTuba, kTremTibia };
 
-struct TremulantSpec {
+struct TremulantDefinition {
     std::string_view label;
     uint32_t rankMask; // bit r = rank r
     int itemNumber;
     int tabNumber; // selects the artwork; differs from the item for VOX and TUBA
 };
 
-inline constexpr std::array<TremulantSpec, kTremulantCount> kTremulants{{
+inline constexpr std::array<TremulantDefinition, kTremulantCount> kTremulants{{
     {"\n\nMAIN\n", 155, 95, 95},
     {"\n\nSOLO\n", 1280, 96, 96},
     {"\n\nVOX\n", 32, 97, 98},
@@ -234,7 +234,7 @@ inline constexpr int F1 = 112;
 inline constexpr int Digit(int d) { return '0' + d; }
 } // namespace vk
 
-struct PistonSpec {
+struct PistonDefinition {
     int division;
     std::string_view label;
     int key;        // virtual-key code
@@ -242,7 +242,7 @@ struct PistonSpec {
     ItemSet scope;
 };
 
-namespace spec_detail {
+namespace piston_table_detail {
 using R = std::pair<int, int>;
 inline constexpr R kMAIN{95, 95}, kSOLO{96, 96}, kVOX{97, 97}, kTIBIA{99, 99}, kAllTrems{95, 99};
 constexpr ItemSet Items(std::initializer_list<R> r) { return ItemSet::FromRanges(r); }
@@ -250,11 +250,11 @@ inline constexpr ItemSet kSoloScope = Items({{0, 37}, kAllTrems});
 inline constexpr ItemSet kAccPedScope = Items({{38, 83}, {91, 94}});
 inline constexpr ItemSet kAccScope = Items({{38, 72}});
 inline constexpr ItemSet kPedScope = Items({{73, 83}, {91, 94}});
-} // namespace spec_detail
+} // namespace piston_table_detail
 
-inline constexpr std::array<PistonSpec, kPistonCount> kPistons = [] {
-    using namespace spec_detail;
-    return std::array<PistonSpec, kPistonCount>{{
+inline constexpr std::array<PistonDefinition, kPistonCount> kPistons = [] {
+    using namespace piston_table_detail;
+    return std::array<PistonDefinition, kPistonCount>{{
         {0, "P", vk::F1 + 0, Items({{7, 7}, {13, 13}, {19, 19}, kMAIN, kSOLO, kVOX, kTIBIA}), kSoloScope},
         {0, "MF", vk::F1 + 1, Items({{7, 7}, {10, 10}, {13, 13}, {16, 16}, kMAIN, kSOLO, kVOX, kTIBIA}), kSoloScope},
         {0, "F", vk::F1 + 2, Items({{7, 7}, {10, 11}, {15, 18}, kSOLO, kVOX, kTIBIA}), kSoloScope},
@@ -313,30 +313,30 @@ inline constexpr std::array<std::array<uint64_t, 2>, kPistonCount> kBaseCampCres
     {0x000E63C0004ECC73, 0x0000000000055600},
 }};
 
-struct ToeStudSpec {
+struct ToeStudDefinition {
     std::string_view label;
     int key;
     int effectStop; // the Pedal effect stop that sounds it
 };
 
-inline constexpr std::array<ToeStudSpec, kToeStudCount> kToeStuds{{
+inline constexpr std::array<ToeStudDefinition, kToeStudCount> kToeStuds{{
     {"T1", 'R', 85}, {"T2", 'T', 86}, {"T3", 'Y', 87},
     {"T4", 'U', 88}, {"T5", 'I', 89}, {"T6", 'O', 90},
 }};
 
-struct SpecialButtonSpec {
+struct SpecialButtonDefinition {
     std::string_view label;
     int command;
     int division; // the division a cancel acts on, -1 for none
 };
 
-inline constexpr std::array<SpecialButtonSpec, kSpecialButtonCount> kSpecialButtons{{
+inline constexpr std::array<SpecialButtonDefinition, kSpecialButtonCount> kSpecialButtons{{
     {"TRM", 1280, -1}, {"PED", 1283, 4}, {"ACC", 1282, 2},
     {"SOL", 1281, 0},  {"RES", 1177, -1}, {"CAN", 1173, -1},
     {"MAP", 1174, -1}, {"SET", 1175, -1}, {"MEM", 1176, -1},
 }};
 
-struct AuxControlSpec {
+struct AuxControlDefinition {
     std::string_view name;
     uint8_t channel; // 0-based
     uint8_t controller;
@@ -344,7 +344,7 @@ struct AuxControlSpec {
 
 enum AuxControlIndex { kSwellMain = 0, kSwellSolo, kCrescendo, kMemoryLevel };
 
-inline constexpr std::array<AuxControlSpec, kAuxControlCount> kAuxControls{{
+inline constexpr std::array<AuxControlDefinition, kAuxControlCount> kAuxControls{{
     {"Swell Main", 15, 11},
     {"Swell Solo", 15, 7},
     {"Crescendo", 15, 1},
