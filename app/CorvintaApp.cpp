@@ -80,7 +80,10 @@ int CCorvintaApp::Start()
         midi_ = OpenMidiSystem(options_.midiApi);
     console_ = std::make_unique<CConsole>(messages_);
     input_ = std::make_unique<MidiInput>(*console_, *midi_);
-    input_->Enumerate();
+    // A render hears only its file, so it looks for no keyboards; the organ
+    // has no window yet, so keys come from MIDI alone.
+    if (!Rendering())
+        input_->Enumerate(MidiInput::ScreenPlay::NotOffered);
     console_->outputDevicesPresent = midi_->OutputNames();
 
     ConsoleBuildSteps steps = PersistenceBuildSteps(files_);

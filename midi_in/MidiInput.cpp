@@ -32,13 +32,21 @@ MidiInput::~MidiInput()
     StopWorker(0, 0);
 }
 
-void MidiInput::Enumerate()
+void MidiInput::Enumerate(ScreenPlay screen)
 {
+    screen_ = screen;
     console_.inputDevicesPresent = midi_.InputNames();
     if (console_.inputDevicesPresent.empty())
-        console_.Messages().Show({"There are no MIDI input devices in the system.\nYou can play the Corvinta with your "
-                                  "mouse or computer keyboard.",
+        console_.Messages().Show({"There are no MIDI input devices in the system." +
+                                      (screen == ScreenPlay::Offered ? ScreenPlayHint()
+                                                                     : "\nConnect a MIDI keyboard (corvinta --list-midi "
+                                                                       "lists what the organ sees) and start it again."),
                                   kDevicesCaption, MessageIcon::Information, MessageButtons::Ok, MessageAnswer::Ok});
+}
+
+std::string MidiInput::ScreenPlayHint() const
+{
+    return screen_ == ScreenPlay::Offered ? "\nYou can play the Corvinta with your mouse or computer keyboard." : "";
 }
 
 bool MidiInput::StartWorker()
@@ -101,7 +109,7 @@ void MidiInput::OpenAll()
         device->port = midi_.OpenInput(deviceId, &MidiInput::Callback, device.get(), error);
         if (!device->port) {
             ReportDeviceError(deviceId, error, kMidiInCaption);
-            console_.Messages().Show({"Can't open MIDI In device.\nYou can play the Corvinta with your mouse or computer keyboard.",
+            console_.Messages().Show({"Can't open MIDI In device." + ScreenPlayHint(),
                                       "Can't Open MIDI In Device", MessageIcon::Information, MessageButtons::Ok,
                                       MessageAnswer::Ok});
         } else {

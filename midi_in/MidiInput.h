@@ -35,9 +35,13 @@ public:
     MidiInput(const MidiInput&) = delete;
     MidiInput& operator=(const MidiInput&) = delete;
 
+    // Whether the organist can also play on screen (the window shows the
+    // console): the messages for a missing or failed input say so only then.
+    enum class ScreenPlay { Offered, NotOffered };
+
     // Reads the devices present into the console, with the messages for none
     // and for a device that cannot be named.
-    void Enumerate();
+    void Enumerate(ScreenPlay screen = ScreenPlay::Offered);
     // Starts the input worker; false if no thread could be made.
     bool StartWorker();
     // Ends the worker (the console is closing); pending events are dropped.
@@ -84,12 +88,14 @@ private:
     struct Device;
     static void Callback(void* context, uint32_t message);
     void ReportDeviceError(unsigned deviceId, const std::string& error, const char* caption);
+    std::string ScreenPlayHint() const;
 
     void HandleKeptReleases();
     void Process(const InputEvent& e);
 
     CConsole& console_;
     IMidiSystem& midi_;
+    ScreenPlay screen_ = ScreenPlay::Offered;
     std::vector<std::unique_ptr<Device>> devices_;
     // Held while input is disabled: events wait for the console window.
     WorkQueue<InputEvent, 256> queue_;

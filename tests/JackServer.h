@@ -55,6 +55,15 @@ public:
         }
     }
     bool Ready() const { return ready_; }
+    // Why a test that needs the server is skipped.
+    static const char* SkipReason()
+    {
+#if defined(__SANITIZE_THREAD__)
+        return "JACK is not started under ThreadSanitizer, where libjack's shared-memory hand-shakes stall";
+#else
+        return "no JACK server could be started";
+#endif
+    }
 
 private:
     std::string name_;

@@ -61,7 +61,7 @@ TEST(MidiInputEndToEnd, AKeyboardDrawsAStopAndPlaysANote)
 {
     test::JackServer jack;
     if (!jack.Ready())
-        GTEST_SKIP() << "no JACK server could be started";
+        GTEST_SKIP() << test::JackServer::SkipReason();
     RtMidiOut keyboard(RtMidi::UNIX_JACK, "Keyboard");
     keyboard.openVirtualPort("keys out");
     RtMidiIn module(RtMidi::UNIX_JACK, "Module");
@@ -132,21 +132,31 @@ TEST(MidiInputEndToEnd, AKeyboardDrawsAStopAndPlaysANote)
     EXPECT_TRUE(engine.StopWorker(300, 10));
 }
 
-TEST(MidiInput, NoDevicesIsSaidOnceAndTheConsoleStillPlays)
+TEST(MidiInput, NoDevicesIsSaidOnceAndPromisesScreenPlayOnlyWhereThereIsAScreen)
 {
-    RecordingUserMessages messages;
-    CConsole console(messages);
-    console.Build();
-    NoMidiSystem none;
-    MidiInput input(console, none);
-    input.Enumerate();
-    input.OpenAll();
-    const auto shown = messages.Shown();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, "There are no MIDI input devices in the system.\nYou can play the Corvinta with your mouse "
-                             "or computer keyboard.");
-    EXPECT_EQ(shown[0].caption, "MIDI input devices initialization");
-    EXPECT_EQ(input.OpenDeviceCount(), 0);
+    const struct {
+        MidiInput::ScreenPlay screen;
+        const char* text;
+    } cases[] = {
+        {MidiInput::ScreenPlay::Offered,
+         "There are no MIDI input devices in the system.\nYou can play the Corvinta with your mouse or computer keyboard."},
+        {MidiInput::ScreenPlay::NotOffered, "There are no MIDI input devices in the system.\nConnect a MIDI keyboard "
+                                            "(corvinta --list-midi lists what the organ sees) and start it again."},
+    };
+    for (const auto& c : cases) {
+        RecordingUserMessages messages;
+        CConsole console(messages);
+        console.Build();
+        NoMidiSystem none;
+        MidiInput input(console, none);
+        input.Enumerate(c.screen);
+        input.OpenAll();
+        const auto shown = messages.Shown();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].text, c.text);
+        EXPECT_EQ(shown[0].caption, "MIDI input devices initialization");
+        EXPECT_EQ(input.OpenDeviceCount(), 0);
+    }
 }
 
 TEST(MidiInput, ADeviceThatWillNotOpenIsReportedTwice)

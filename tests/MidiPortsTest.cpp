@@ -52,7 +52,7 @@ TEST(MidiPorts, RanksAndTheMergedOutputReachRealPorts)
 {
     test::JackServer jack;
     if (!jack.Ready())
-        GTEST_SKIP() << "no JACK server could be started";
+        GTEST_SKIP() << test::JackServer::SkipReason();
     Reader module("module in");
     Reader merge("merge in");
 
