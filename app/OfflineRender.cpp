@@ -81,7 +81,7 @@ bool AnyRankCanSound(OutputEngine& engine)
     for (int r = 0; r < engine.RankCount(); ++r) {
         if (r == kMergedOutIndex)
             continue;
-        if (engine.Rank(r).outputSlot != kFluidSynthSlot || (host && !host->LoadedFontIds().empty()))
+        if (engine.Rank(r).outputSlot != kNoDevice || (host && !host->LoadedFontIds().empty()))
             return true;
     }
     return false;

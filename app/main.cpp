@@ -5,6 +5,7 @@
 #include "app/OfflineRender.h"
 #include "persist/OrganistFolder.h"
 #include "platform/StderrUserMessages.h"
+#include "synth/FluidHandles.h"
 
 #include <fluidsynth.h>
 
@@ -61,18 +62,14 @@ int CheckAudio(const CCommandLineInfoEx& options)
     fluid_set_log_function(FLUID_PANIC, nullptr, nullptr);
     fluid_set_log_function(FLUID_ERR, nullptr, nullptr);
     fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
-    fluid_settings_t* settings = new_fluid_settings();
+    const FluidSettingsHandle settings(new_fluid_settings());
+    if (!settings)
+        return 1;
     if (!options.audioDriver.empty())
-        fluid_settings_setstr(settings, "audio.driver", options.audioDriver.c_str());
-    fluid_synth_t* synth = new_fluid_synth(settings);
-    fluid_audio_driver_t* driver = synth ? new_fluid_audio_driver(settings, synth) : nullptr;
-    const bool sounds = driver != nullptr && options.audioDriver != "none";
-    if (driver)
-        delete_fluid_audio_driver(driver);
-    if (synth)
-        delete_fluid_synth(synth);
-    delete_fluid_settings(settings);
-    return sounds ? 0 : 1;
+        fluid_settings_setstr(settings.get(), "audio.driver", options.audioDriver.c_str());
+    const FluidSynthHandle synth(new_fluid_synth(settings.get()));
+    const FluidDriverHandle driver(synth ? new_fluid_audio_driver(settings.get(), synth.get()) : nullptr);
+    return driver && options.audioDriver != "none" ? 0 : 1;
 }
 
 } // namespace

@@ -17,7 +17,7 @@ public:
 class IRankSendObserver {
 public:
     virtual ~IRankSendObserver() = default;
-    // slotOrSynth is kFluidSynthSlot for FluidSynth, else the device id.
+    // deviceId is kNoDevice for FluidSynth, else the device id.
     virtual void RankSent(int rank, int deviceId, uint32_t shortMessage) = 0;
 };
 

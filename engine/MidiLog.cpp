@@ -68,7 +68,7 @@ size_t MidiLog::Drain()
     for (; tail != head; ++tail) {
         const Record& r = records_[tail % kCapacity];
         const char* output = "fluidsynth";
-        if (r.device != kFluidSynthSlot)
+        if (r.device != kNoDevice)
             output = (r.device >= 0 && static_cast<size_t>(r.device) < outputNames_.size())
                          ? outputNames_[static_cast<size_t>(r.device)].c_str()
                          : "?";

@@ -43,7 +43,7 @@ void OutputEngine::OpenOutputsLocal()
 {
     const bool merged = console_.Settings().console.mergedOutEnabled;
     if (!merged)
-        ranks_[kMergedOutIndex]->outputSlot = kFluidSynthSlot;
+        ranks_[kMergedOutIndex]->outputSlot = kNoDevice;
     const unsigned deviceCount = midi_ ? static_cast<unsigned>(midi_->OutputNames().size()) : 0;
     const std::vector<RNKSETTINGS>& settings = console_.RankSettings();
 
@@ -63,7 +63,7 @@ void OutputEngine::OpenOutputsLocal()
             continue;
         }
         if (device >= deviceCount) {
-            rank.outputSlot = kFluidSynthSlot;
+            rank.outputSlot = kNoDevice;
             continue;
         }
         if (r == kMergedOutIndex && !merged)

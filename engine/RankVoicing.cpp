@@ -38,7 +38,7 @@ void OutputEngine::RankSend(int rank, uint32_t m)
     const uint8_t data1 = Data1Of(m);
     const uint8_t data2 = Data2Of(m);
 
-    if (r.outputSlot == kFluidSynthSlot) {
+    if (r.outputSlot == kNoDevice) {
         fluid_synth_t* synth = synth_ ? synth_->Synth() : nullptr;
         const int channel = settings.channel;
         if (!synth || channel < 0 || channel >= kSynthChannelCount)
@@ -64,7 +64,7 @@ void OutputEngine::RankSend(int rank, uint32_t m)
         default: return;
         }
         if (observer_)
-            observer_->RankSent(rank, kFluidSynthSlot, m);
+            observer_->RankSent(rank, kNoDevice, m);
         return;
     }
     if (r.outputSlot < 0 || r.outputSlot >= static_cast<int>(outputs_.size()))

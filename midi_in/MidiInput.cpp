@@ -67,7 +67,7 @@ int MidiInput::DrainHere(int most)
 
 void MidiInput::Process(const InputEvent& e)
 {
-    if ((e.source & 0xFFFF) == kInternalSource && e.fileRun != fileRun_.load())
+    if (MadeInsideTheProgram(e.source) && e.fileRun != fileRun_.load())
         return; // queued by a file player that has stopped since
     console_.ProcessEvent(e.source, e.message);
 }
@@ -178,7 +178,7 @@ int ReleaseRow(int rows, uint32_t source, uint32_t message)
 {
     const int channel = static_cast<int>(message & 0x0F);
     const int internalSlot = rows / 16 - 1;
-    if ((source & 0xFFFF) == kInternalSource)
+    if (MadeInsideTheProgram(source))
         return internalSlot * 16 + channel;
     return source < static_cast<uint32_t>(internalSlot) ? static_cast<int>(source) * 16 + channel : -1;
 }
@@ -215,7 +215,7 @@ void MidiInput::HandleKeptReleases()
     releases_.Take([this, internalSlot](int row, int note) {
         const int slot = row / 16;
         const auto channel = static_cast<uint32_t>(row % 16);
-        const uint32_t source = slot == internalSlot ? (kInternalSource | channel << 16) : static_cast<uint32_t>(slot);
+        const uint32_t source = slot == internalSlot ? InternalSource(channel) : static_cast<uint32_t>(slot);
         console_.ProcessEvent(source, (0x80 | channel) | static_cast<uint32_t>(note) << 8);
     });
 }

@@ -22,11 +22,9 @@ class CConsole;
 
 struct InputEvent {
     uint32_t message = 0; // status in the low byte, then data 1 and data 2
-    uint32_t source = 0;  // device id, or 0xFFFF | channel << 16 for events made inside the program
+    uint32_t source = 0;  // device id, or InternalSource(channel) for events made inside the program
     uint32_t fileRun = 0; // for the program's events: the player's run that queued it
 };
-
-inline constexpr uint32_t kInternalSource = 0xFFFF;
 
 class MidiInput final : public IInputControl {
 public:

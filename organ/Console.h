@@ -44,6 +44,14 @@ struct ConsoleBuildSteps {
 // The two-state console buttons.
 enum class LatchButton { Map = 0, Set = 1, Mem = 2 };
 
+// Threads. The console is built, loaded and saved on the user-interface
+// thread while no worker runs. Afterwards the MIDI input worker (through
+// ProcessEvent) and the user-interface thread (through the IFastStop calls)
+// both change the registration and the console's state, always under the
+// console lock, stateMutex_. Settings, assignments and device lists change
+// only on the user-interface thread, and only while input is held (at start,
+// or while new settings are applied); the workers read them without a lock.
+// The output worker reads the settings; requests reach it only through Push.
 class CConsole : public IFastStop {
 public:
     CConsole(IUserMessages& messages, double scale = 1.0);
@@ -76,7 +84,8 @@ public:
     // Redone whenever use_tibia_unification changes.
     void ApplyTibiaUnification();
 
-    // Where output requests go; the engine connects itself after it is built.
+    // Where output requests go; the engine connects itself after it is built,
+    // before any worker runs.
     void SetOutput(IOutputQueue* output) { output_ = output; }
     IOutputQueue* Output() const { return output_; }
     void Push(RequestType type, int32_t a, int32_t b, uint8_t c);
@@ -90,17 +99,19 @@ public:
     bool TimerQueueAvailable() const { return timerQueueAvailable_; }
     void SetTimerQueueAvailable(bool available) { timerQueueAvailable_ = available; }
 
-    // Registration state.
+    // Registration state: under the console lock once the workers run.
     ItemSet registration;          // drawn items
     ItemSet previousRegistration;  // for "RES"
     bool registrationChanged = false;
     uint8_t memSelectionLevel = 0; // memory level of the MEM button selection
     bool useDefaultAssignments = true;
 
-    // MIDI control assignments; they start as the defaults.
+    // MIDI control assignments; they start as the defaults. Changed on the
+    // user-interface thread while input is held; read by the input worker.
     ControlAssignments assignments = DefaultControlAssignments();
 
-    // MIDI devices as the configuration refers to them and as the system has them.
+    // MIDI devices as the configuration refers to them and as the system has
+    // them: user-interface thread, while input is held.
     std::map<int, std::string> fileInputDevices;   // the configuration's "input-devices": file id -> name
     std::vector<std::string> inputDevicesPresent;  // system input devices; index = device id
     std::vector<uint16_t> inputDevicesInUse;       // active input device ids, in the order found
@@ -130,6 +141,7 @@ public:
     // Fills the control bytes of stops and tremulants from the assignments in force.
     void FillControlBytes();
 
+    // Set once at start, before input is enabled.
     void SetInputControl(IInputControl* inputs) { inputs_ = inputs; }
 
     // MAP, SET and MEM; their controls change them through OnCommand.
@@ -169,6 +181,7 @@ private:
     void AssignDefaultControls();
     void BuildPistons(const ConsoleBuildSteps& steps);
 
+    // Fixed once the workers run.
     IUserMessages& messages_;
     double scale_;
     bool timerQueueAvailable_ = true;
@@ -176,6 +189,7 @@ private:
     NullConsoleDisplay nullDisplay_;
     IConsoleDisplay* display_ = &nullDisplay_;
 
+    // Written on the user-interface thread while input is held; the workers read.
     OrganSettings settings_;
     std::array<CAuxControl, kAuxControlCount> auxControls_{};
     std::vector<std::unique_ptr<CDivision>> divisions_;
@@ -183,10 +197,11 @@ private:
     std::vector<std::unique_ptr<CPiston>> pistons_;
     std::vector<std::unique_ptr<CMidiInDevice>> midiInDevices_;
 
-    std::mutex stateMutex_; // the console lock
-    IInputControl* inputs_ = nullptr;
+    std::mutex stateMutex_; // the console lock; guards what follows
+    IInputControl* inputs_ = nullptr; // set once at start
     std::unordered_map<uint32_t, std::vector<uint8_t>> routing_;
-    std::array<std::atomic<bool>, 3> latched_{}; // MAP, SET, MEM; read by the window
+    // MAP, SET, MEM: changed under the lock, read by the window without it.
+    std::array<std::atomic<bool>, 3> latched_{};
     int crescendoStage_ = 0;         // 0..23
     ItemSet crescendoSet_;
     uint8_t previousMemLevel_ = 0;

@@ -16,9 +16,9 @@ void CConsole::OnCommand(int command, int argument)
 
 void CConsole::OnCommandLocked(int command, int argument)
 {
-    if (command >= 1153 && command <= 1163) {
-        SelectMemoryLevel(command - 1153);
-    } else if (command >= 1164 && command <= 1172) {
+    if (command >= commands::kFirstMemoryLevel && command < commands::kFirstMemoryLevel + kMemoryLevelCount) {
+        SelectMemoryLevel(command - commands::kFirstMemoryLevel);
+    } else if (command >= commands::kFirstMemoryLevel + kMemoryLevelCount && command <= commands::kLastMemoryLevelAlias) {
         SelectMemoryLevel(0);
     } else if (command >= corvinta::StopTabCommand(0) && command < corvinta::StopTabCommand(kStopCount)) {
         StopTab(command - corvinta::StopTabCommand(0), argument != 0);
@@ -31,15 +31,15 @@ void CConsole::OnCommandLocked(int command, int argument)
         FirePiston(command);
     } else {
         switch (command) {
-        case 1173: GeneralCancel(); break;
-        case 1174: SetLatched(LatchButton::Map, argument != 0); break;
-        case 1175: SetLatched(LatchButton::Set, argument != 0); break;
-        case 1176: SetLatched(LatchButton::Mem, argument != 0); break;
-        case 1177: Restore(); break;
-        case 1280: CancelTremulants(); break;
-        case 1281: CancelDivision(0); break;
-        case 1282: CancelDivision(2); break;
-        case 1283: CancelDivision(4); break;
+        case commands::kGeneralCancel: GeneralCancel(); break;
+        case commands::kMap: SetLatched(LatchButton::Map, argument != 0); break;
+        case commands::kSet: SetLatched(LatchButton::Set, argument != 0); break;
+        case commands::kMem: SetLatched(LatchButton::Mem, argument != 0); break;
+        case commands::kRestore: Restore(); break;
+        case commands::kTremulantCancel: CancelTremulants(); break;
+        case commands::kSoloCancel: CancelDivision(0); break;
+        case commands::kAccompanimentCancel: CancelDivision(2); break;
+        case commands::kPedalCancel: CancelDivision(4); break;
         default: break; // the player's buttons and the menu are the window's
         }
     }

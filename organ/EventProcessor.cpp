@@ -39,8 +39,8 @@ void CConsole::ProcessEventLocked(uint32_t source, uint32_t message)
     const uint8_t status = message & 0xFF;
     const uint8_t data1 = (message >> 8) & 0x7F;
     const uint8_t data2 = (message >> 16) & 0x7F;
-    const bool fromDevice = (source & 0xFFFF) != 0xFFFF;
-    const uint32_t key = fromDevice ? ((source & 0xFFFF) | (uint32_t(status & 0x0F) << 16)) : source;
+    const bool fromDevice = !MadeInsideTheProgram(source);
+    const uint32_t key = fromDevice ? (SourceDevice(source) | (uint32_t(status & 0x0F) << 16)) : source;
     const AssignmentMaps& maps =
         fromDevice ? (useDefaultAssignments ? DefaultMaps() : assignments.device) : assignments.internal;
     const std::vector<uint8_t>* routes = RoutesFor(key);
@@ -179,17 +179,15 @@ void CConsole::ProgramItem(uint32_t item)
             OnCommandLocked(PistonCommand(levelOffset * kPistonCount + id), 0);
         return;
     }
-    switch (id - kFirstSpecialButtonId) {
-    case 0: OnCommandLocked(1280, 0); break; // TRM
-    case 1: OnCommandLocked(1283, 0); break; // PED
-    case 2: OnCommandLocked(1282, 0); break; // ACC
-    case 3: OnCommandLocked(1281, 0); break; // SOL
-    case 4: OnCommandLocked(1177, 0); break; // RES
-    case 5: OnCommandLocked(1173, 0); break; // CAN
-    case 6: SetLatched(LatchButton::Map, !Latched(LatchButton::Map)); break;
-    case 7: SetLatched(LatchButton::Set, !Latched(LatchButton::Set)); break;
-    case 8: SetLatched(LatchButton::Mem, !Latched(LatchButton::Mem)); break;
-    default: break;
+    const int button = id - kFirstSpecialButtonId;
+    if (button >= kSpecialButtonCount)
+        return;
+    // MAP, SET and MEM latch on screen; from MIDI each program change toggles them.
+    switch (const int command = kSpecialButtons[size_t(button)].command) {
+    case commands::kMap: SetLatched(LatchButton::Map, !Latched(LatchButton::Map)); break;
+    case commands::kSet: SetLatched(LatchButton::Set, !Latched(LatchButton::Set)); break;
+    case commands::kMem: SetLatched(LatchButton::Mem, !Latched(LatchButton::Mem)); break;
+    default: OnCommandLocked(command, 0); break;
     }
 }
 

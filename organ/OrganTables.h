@@ -324,6 +324,25 @@ inline constexpr std::array<ToeStudDefinition, kToeStudCount> kToeStuds{{
     {"T4", 'U', 88}, {"T5", 'I', 89}, {"T6", 'O', 90},
 }};
 
+// The console's command numbers: what a control, a key or a MIDI control
+// assignment asks the console to do.
+namespace commands {
+inline constexpr int kFirstMemoryLevel = 1153;     // 1153..1163 select memory levels 0..10
+inline constexpr int kLastMemoryLevelAlias = 1172; // 1164..1172 select level 0
+inline constexpr int kGeneralCancel = 1173;        // "CAN"
+inline constexpr int kMap = 1174;
+inline constexpr int kSet = 1175;
+inline constexpr int kMem = 1176;
+inline constexpr int kRestore = 1177; // "RES"
+inline constexpr int kTremulantCancel = 1280;
+inline constexpr int kSoloCancel = 1281;
+inline constexpr int kAccompanimentCancel = 1282;
+inline constexpr int kPedalCancel = 1283;
+inline constexpr int kFirstStopTab = 20000;      // + item
+inline constexpr int kFirstTremulantTab = 21000; // + tremulant
+inline constexpr int kFirstPiston = 21100;       // + piston + 23 x level offset
+} // namespace commands
+
 struct SpecialButtonDefinition {
     std::string_view label;
     int command;
@@ -331,9 +350,10 @@ struct SpecialButtonDefinition {
 };
 
 inline constexpr std::array<SpecialButtonDefinition, kSpecialButtonCount> kSpecialButtons{{
-    {"TRM", 1280, -1}, {"PED", 1283, 4}, {"ACC", 1282, 2},
-    {"SOL", 1281, 0},  {"RES", 1177, -1}, {"CAN", 1173, -1},
-    {"MAP", 1174, -1}, {"SET", 1175, -1}, {"MEM", 1176, -1},
+    {"TRM", commands::kTremulantCancel, -1}, {"PED", commands::kPedalCancel, 4},
+    {"ACC", commands::kAccompanimentCancel, 2}, {"SOL", commands::kSoloCancel, 0},
+    {"RES", commands::kRestore, -1}, {"CAN", commands::kGeneralCancel, -1},
+    {"MAP", commands::kMap, -1}, {"SET", commands::kSet, -1}, {"MEM", commands::kMem, -1},
 }};
 
 struct AuxControlDefinition {
@@ -362,9 +382,9 @@ constexpr int FirstStopOf(int division)
 constexpr int StopItem(int division, int indexInDivision) { return FirstStopOf(division) + indexInDivision; }
 constexpr int TremulantItem(int tremulant) { return kFirstTremulantItem + tremulant; }
 constexpr int PistonItem(int piston) { return kFirstPistonItem + piston; }
-constexpr int StopTabCommand(int item) { return 20000 + item; }
-constexpr int TremulantTabCommand(int tremulant) { return 21000 + tremulant; }
-constexpr int PistonCommand(int piston) { return 21100 + piston; }
+constexpr int StopTabCommand(int item) { return commands::kFirstStopTab + item; }
+constexpr int TremulantTabCommand(int tremulant) { return commands::kFirstTremulantTab + tremulant; }
+constexpr int PistonCommand(int piston) { return commands::kFirstPiston + piston; }
 
 constexpr int DivisionOfStop(int item)
 {

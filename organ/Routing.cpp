@@ -5,7 +5,6 @@
 namespace corvinta {
 
 namespace {
-constexpr uint32_t kInternalDevice = 0xFFFF;
 
 uint32_t SourceKey(uint32_t device, int channel)
 {
@@ -29,9 +28,9 @@ void CConsole::RebuildRouting()
     }
     // Events made inside the program (file playback) use the default channels.
     for (int d = 0; d < kDivisionCount; ++d)
-        routing_[SourceKey(kInternalDevice, kDivisions[static_cast<size_t>(d)].defaultInputChannel)].push_back(
+        routing_[SourceKey(kNoDevice, kDivisions[static_cast<size_t>(d)].defaultInputChannel)].push_back(
             static_cast<uint8_t>(d));
-    routing_[SourceKey(kInternalDevice, 15)].push_back(kControlEntry);
+    routing_[SourceKey(kNoDevice, 15)].push_back(kControlEntry);
 }
 
 const std::vector<uint8_t>* CConsole::RoutesFor(uint32_t sourceKey) const

@@ -3,13 +3,13 @@
 // the sound font list and the console-wide switches. They start from the
 // defaults here, are overwritten from the configuration file, then validated.
 
+#include "organ/DeviceId.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace corvinta {
-
-inline constexpr uint16_t kNoDevice = 0xFFFF; // no input device; the internal synthesizer for an output
 
 struct DIVSETTINGS {
     std::string name;            // input device reference: a key of the input-devices list, or empty

@@ -8,10 +8,6 @@
 
 namespace corvinta {
 
-void FluidSynthHost::SettingsDeleter::operator()(fluid_settings_t* s) const { delete_fluid_settings(s); }
-void FluidSynthHost::SynthDeleter::operator()(fluid_synth_t* s) const { delete_fluid_synth(s); }
-void FluidSynthHost::DriverDeleter::operator()(fluid_audio_driver_t* d) const { delete_fluid_audio_driver(d); }
-
 namespace {
 void Warn(CConsole& console, const std::string& text)
 {

@@ -6,14 +6,10 @@
 
 #include "organ/Settings.h"
 #include "platform/UserMessages.h"
+#include "synth/FluidHandles.h"
 
-#include <memory>
 #include <string>
 #include <vector>
-
-typedef struct _fluid_hashtable_t fluid_settings_t;
-typedef struct _fluid_synth_t fluid_synth_t;
-typedef struct _fluid_audio_driver_t fluid_audio_driver_t;
 
 namespace corvinta {
 
@@ -52,17 +48,13 @@ public:
     const std::vector<int>& LoadedFontIds() const { return fontIds_; }
 
 private:
-    struct SettingsDeleter { void operator()(fluid_settings_t*) const; };
-    struct SynthDeleter { void operator()(fluid_synth_t*) const; };
-    struct DriverDeleter { void operator()(fluid_audio_driver_t*) const; };
-
     void CreateAudioDriver();
 
     CConsole& console_;
     SynthOptions options_;
-    std::unique_ptr<fluid_settings_t, SettingsDeleter> settings_;
-    std::unique_ptr<fluid_synth_t, SynthDeleter> synth_;
-    std::unique_ptr<fluid_audio_driver_t, DriverDeleter> driver_;
+    FluidSettingsHandle settings_;
+    FluidSynthHandle synth_;
+    FluidDriverHandle driver_;
     std::vector<int> fontIds_;
     bool reverbOn_ = false; // FluidSynth cannot be asked for these two
     bool chorusOn_ = false;

@@ -1,5 +1,6 @@
 #include "MidiFilePlayer.h"
 
+#include "organ/DeviceId.h"
 #include "platform/RoomWait.h"
 
 #include <fluidsynth.h>
@@ -28,10 +29,8 @@ MidiFilePlayer::~MidiFilePlayer()
     timer_.Stop();
     std::lock_guard lock(mutex_);
     DeletePlayerLocked();
-    if (clock_)
-        delete_fluid_synth(clock_);
-    if (settings_)
-        delete_fluid_settings(settings_);
+    clock_.reset();
+    settings_.reset();
 }
 
 bool MidiFilePlayer::BuildPlayerPanel()
@@ -41,26 +40,22 @@ bool MidiFilePlayer::BuildPlayerPanel()
         std::lock_guard lock(mutex_);
         if (clock_)
             return true;
-        settings_ = new_fluid_settings();
-        if (settings_) {
+        settings_.reset(new_fluid_settings());
+        if (fluid_settings_t* s = settings_.get()) {
             // A silent clock: 16 channels, no sound font, no effects. The end
             // of a file must not reset anything, and nothing renders it
             // unless the player runs on sample time.
-            fluid_settings_setint(settings_, "synth.midi-channels", 16);
-            fluid_settings_setint(settings_, "synth.polyphony", 16);
-            fluid_settings_setint(settings_, "synth.reverb.active", 0);
-            fluid_settings_setint(settings_, "synth.chorus.active", 0);
-            fluid_settings_setnum(settings_, "synth.sample-rate", options_.sampleRate);
-            fluid_settings_setint(settings_, "player.reset-synth", 0);
-            fluid_settings_setstr(settings_, "player.timing-source",
-                                  options_.timing == PlayerTiming::Sample ? "sample" : "system");
-            clock_ = new_fluid_synth(settings_);
+            fluid_settings_setint(s, "synth.midi-channels", 16);
+            fluid_settings_setint(s, "synth.polyphony", 16);
+            fluid_settings_setint(s, "synth.reverb.active", 0);
+            fluid_settings_setint(s, "synth.chorus.active", 0);
+            fluid_settings_setnum(s, "synth.sample-rate", options_.sampleRate);
+            fluid_settings_setint(s, "player.reset-synth", 0);
+            fluid_settings_setstr(s, "player.timing-source", options_.timing == PlayerTiming::Sample ? "sample" : "system");
+            clock_.reset(new_fluid_synth(s));
         }
-        if (!clock_) {
-            if (settings_)
-                delete_fluid_settings(settings_);
-            settings_ = nullptr;
-        }
+        if (!clock_)
+            settings_.reset();
     }
     if (!clock_) {
         Warn("Cannot initialize MIDI player", "MIDI player error");
@@ -113,12 +108,12 @@ bool MidiFilePlayer::StartLocked(bool withTimer)
     DeletePlayerLocked();
     if (!clock_)
         return false;
-    player_ = new_fluid_player(clock_);
+    player_.reset(new_fluid_player(clock_.get()));
     if (!player_)
         return false;
-    fluid_player_add(player_, path_.c_str());
+    fluid_player_add(player_.get(), path_.c_str());
     stopping_ = false;
-    fluid_player_set_playback_callback(player_, &EventCallback, this);
+    fluid_player_set_playback_callback(player_.get(), &EventCallback, this);
     playing_ = true;
     if (withTimer) {
         if (!StartTimer()) {
@@ -128,8 +123,8 @@ bool MidiFilePlayer::StartLocked(bool withTimer)
         }
         playDown_ = true;
     }
-    fluid_player_set_tempo(player_, FLUID_PLAYER_TEMPO_INTERNAL, Tempo() / 100.0);
-    fluid_player_play(player_);
+    fluid_player_set_tempo(player_.get(), FLUID_PLAYER_TEMPO_INTERNAL, Tempo() / 100.0);
+    fluid_player_play(player_.get());
     return true;
 }
 
@@ -169,10 +164,8 @@ void MidiFilePlayer::DeletePlayerLocked()
     if (!player_)
         return;
     stopping_ = true; // a callback waiting for room gives up, so the join below ends
-    fluid_player_stop(player_);
-    // Deleting joins FluidSynth's player thread: no event reaches the queue afterwards.
-    delete_fluid_player(player_);
-    player_ = nullptr;
+    fluid_player_stop(player_.get());
+    player_.reset(); // joins FluidSynth's player thread: no event reaches the queue afterwards
 }
 
 void MidiFilePlayer::PlayerTick()
@@ -183,7 +176,7 @@ void MidiFilePlayer::PlayerTick()
         if (!playing_)
             return;
         ++elapsed_;
-        if (player_ && fluid_player_get_status(player_) == FLUID_PLAYER_PLAYING) {
+        if (player_ && fluid_player_get_status(player_.get()) == FLUID_PLAYER_PLAYING) {
             // fall through to Notify
         } else if (!loop_) {
             DeletePlayerLocked();
@@ -220,7 +213,7 @@ void MidiFilePlayer::AdvanceClock(int frames)
         scratch_.resize(2 * kClockBlock);
     while (frames > 0) {
         const int n = frames < kClockBlock ? frames : kClockBlock;
-        fluid_synth_write_float(clock_, n, scratch_.data(), 0, 1, scratch_.data() + kClockBlock, 0, 1);
+        fluid_synth_write_float(clock_.get(), n, scratch_.data(), 0, 1, scratch_.data() + kClockBlock, 0, 1);
         frames -= n;
     }
 }
@@ -235,7 +228,7 @@ void MidiFilePlayer::SetTempo(int sliderValue)
     {
         std::lock_guard lock(mutex_);
         if (player_)
-            fluid_player_set_tempo(player_, FLUID_PLAYER_TEMPO_INTERNAL, Tempo() / 100.0);
+            fluid_player_set_tempo(player_.get(), FLUID_PLAYER_TEMPO_INTERNAL, Tempo() / 100.0);
     }
     Notify();
 }
@@ -348,7 +341,7 @@ std::string MidiFilePlayer::FilePath() const
 bool MidiFilePlayer::FluidPlaying() const
 {
     std::lock_guard lock(mutex_);
-    return player_ && fluid_player_get_status(player_) == FLUID_PLAYER_PLAYING;
+    return player_ && fluid_player_get_status(player_.get()) == FLUID_PLAYER_PLAYING;
 }
 
 int MidiFilePlayer::EventCallback(void* data, fluid_midi_event_t* event)
@@ -369,7 +362,7 @@ int MidiFilePlayer::EventCallback(void* data, fluid_midi_event_t* event)
         data2 = static_cast<uint32_t>(fluid_midi_event_get_value(event)) & 0x7F;
     }
     const uint32_t message = (static_cast<uint32_t>(type) | channel) | data1 << 8 | data2 << 16;
-    const uint32_t source = channel << 16 | 0xFFFF;
+    const uint32_t source = InternalSource(channel);
     RoomWait wait(self->stopping_);
     if (!self->links_.push || !self->links_.push(message, source))
         self->dropped_.fetch_add(1, std::memory_order_relaxed);

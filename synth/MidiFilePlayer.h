@@ -28,6 +28,7 @@
 
 #include "platform/PeriodicTimer.h"
 #include "platform/UserMessages.h"
+#include "synth/FluidHandles.h"
 #include "synth/RecordingControl.h"
 
 #include <atomic>
@@ -38,9 +39,6 @@
 #include <string>
 #include <vector>
 
-typedef struct _fluid_hashtable_t fluid_settings_t;
-typedef struct _fluid_synth_t fluid_synth_t;
-typedef struct _fluid_player_t fluid_player_t;
 typedef struct _fluid_midi_event_t fluid_midi_event_t;
 
 namespace corvinta {
@@ -171,9 +169,9 @@ private:
     PlayerOptions options_;
 
     mutable std::mutex mutex_; // commands and the tick; never held across a call to the console
-    fluid_settings_t* settings_ = nullptr;
-    fluid_synth_t* clock_ = nullptr;
-    fluid_player_t* player_ = nullptr;
+    FluidSettingsHandle settings_;
+    FluidSynthHandle clock_;
+    FluidPlayerHandle player_;
     std::string path_;
     std::string title_;
     bool timerWanted_ = false;

@@ -192,7 +192,7 @@ TEST_F(InFolder, ClosingGoesOnPastAWorkerThatNeverStops)
         if (c.input) {
             // The input worker's panic (all sound off) stays inside the window.
             app->Console().SetDisplay(new StuckDisplay(gate));
-            app->Input().Push(ShortMessage(0xB0, 120, 0), kInternalSource);
+            app->Input().Push(ShortMessage(0xB0, 120, 0), InternalSource(0));
         } else {
             g_stuckHandler = &gate;
             app->Engine().SetHandler(RequestType::RankNote,
@@ -263,7 +263,7 @@ TEST_F(InFolder, ASavedRegistrationSoundsFromTheFirstKeyAfterARestart)
     app.Input().StopWorker();
     ASSERT_TRUE(app.Engine().StopWorker());
     app.Engine().HandlePending();
-    ASSERT_TRUE(app.Input().Push(0x90 | 60 << 8 | 100 << 16, kInternalSource)); // a Solo key
+    ASSERT_TRUE(app.Input().Push(0x90 | 60 << 8 | 100 << 16, InternalSource(0))); // a Solo key
     app.Input().DrainHere();
     app.Engine().HandlePending();
     EXPECT_EQ(app.Engine().Rank(6).noteCounts[60], 1);

@@ -218,7 +218,7 @@ TEST(MidiInput, AReleaseRefusedByAFullRingStillReleasesTheKey)
         const char* from;
         uint32_t source;
         bool device;
-    } sources[] = {{"the file player", kInternalSource | solo << 16, false},
+    } sources[] = {{"the file player", InternalSource(solo), false},
                    {"the first device", 0, true},
                    {"the 40th device", 39, true}};
     for (const auto& from : sources) {
@@ -315,7 +315,7 @@ TEST(MidiInput, AKeyPressedWhileItsReleaseWaitsForRoomIsRefused)
     ASSERT_TRUE(input.StartWorker());
     input.SetInputEnabled(true);
     const auto solo = static_cast<uint32_t>(kDivisions[0].defaultInputChannel);
-    const uint32_t source = kInternalSource | solo << 16;
+    const uint32_t source = InternalSource(solo);
     auto note = [&](uint32_t key, uint32_t velocity) { return (0x90 | solo) | key << 8 | velocity << 16; };
     auto fillRing = [&] {
         while (input.Push(note(72, 100), source)) {

@@ -51,7 +51,7 @@ TEST_F(Devices, RanksOnOneDeviceShareOneHandleAndKeepTheirChannels)
     EXPECT_EQ(midi.opens[kDevA], 1);
     EXPECT_EQ(engine->OpenOutputCount(), 1);
     EXPECT_EQ(engine->Rank(6).outputSlot, engine->Rank(2).outputSlot);
-    EXPECT_EQ(engine->Rank(0).outputSlot, kFluidSynthSlot);
+    EXPECT_EQ(engine->Rank(0).outputSlot, kNoDevice);
 
     // Voices went out at construction on each rank's channel.
     const auto voices = midi.SentTo(kDevA);

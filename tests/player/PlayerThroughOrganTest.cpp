@@ -213,7 +213,7 @@ TEST(PlayerThroughOrgan, StoppingDiscardsWhatThePlayerQueued)
     ASSERT_TRUE(player.StopPlayer(true)); // notes off, and input runs again
 
     // A press made after the stop is handled; the file's never is.
-    ASSERT_TRUE(input.Push(ShortMessage(static_cast<uint8_t>(0x90 | solo), 72, 100), kInternalSource | solo << 16));
+    ASSERT_TRUE(input.Push(ShortMessage(static_cast<uint8_t>(0x90 | solo), 72, 100), InternalSource(solo)));
     std::vector<OutputRequest> keys;
     for (int wait = 0; wait < 500 && keys.empty(); ++wait) {
         std::this_thread::sleep_for(10ms);
