@@ -95,7 +95,10 @@ struct Render : ::testing::Test {
         const fs::path self = fs::read_symlink("/proc/self/exe");
         ::setenv("CORVINTA_TEST_SEED", std::to_string(seed).c_str(), 1);
         ::setenv("CORVINTA_TEST_WAV", wav.c_str(), 1);
-        const int status = std::system(("'" + self.string() + "' --gtest_filter=Render.SeededRender >/dev/null 2>&1").c_str());
+        std::string command(1, '\'');
+        command += self.string();
+        command += "' --gtest_filter=Render.SeededRender >/dev/null 2>&1";
+        const int status = std::system(command.c_str());
         ::unsetenv("CORVINTA_TEST_SEED");
         ::unsetenv("CORVINTA_TEST_WAV");
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -179,12 +182,13 @@ TEST_F(Render, AThousandEventsAtTheFirstInstantLoseNothing)
 TEST_F(Render, TheSameToTheByteWhateverSeededTheCLibraryGenerator)
 {
     const std::vector<unsigned> seeds{1, 2, 12345};
+    const auto wavName = [](unsigned seed) { return "seed" + std::to_string(seed).append(".wav"); };
     for (unsigned seed : seeds)
-        ASSERT_EQ(RunSeeded(seed, dir.Path() / ("seed" + std::to_string(seed) + ".wav")), 0) << "seed " << seed;
+        ASSERT_EQ(RunSeeded(seed, dir.Path() / wavName(seed)), 0) << "seed " << seed;
     const std::string first = ReadFile("seed1.wav");
     ASSERT_GT(first.size(), 44u);
     for (unsigned seed : seeds) {
-        const std::string wav = ReadFile("seed" + std::to_string(seed) + ".wav");
+        const std::string wav = ReadFile(wavName(seed));
         EXPECT_TRUE(wav == first) << "seed " << seed << ": " << wav.size() << " bytes against " << first.size();
     }
 }

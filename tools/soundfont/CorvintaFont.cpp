@@ -37,7 +37,18 @@ int Below(int spacing) { return (spacing - 1) / 2; }
 
 std::string Truncated(std::string_view name, std::string_view suffix)
 {
-    return std::string(name.substr(0, 19 - suffix.size())) + std::string(suffix);
+    std::string truncated(name.substr(0, 19 - suffix.size()));
+    truncated += suffix;
+    return truncated;
+}
+
+// " 60": built by appending, which GCC 12's Release build does not
+// mistake for overlapping copies as it does a literal + std::string.
+std::string NoteSuffix(int note)
+{
+    std::string suffix(1, ' ');
+    suffix += std::to_string(note);
+    return suffix;
 }
 
 struct SampleSet {
@@ -98,7 +109,7 @@ private:
         set.notes = SampleNotes(v.pipesOf);
         for (int note : set.notes) {
             const Tone tone = PipeTone(source, note, kPipeSampleSpacing - 1 - Below(kPipeSampleSpacing), m_random);
-            set.ids.push_back(m_font.AddSample(ToSample(Truncated(kRanks[v.pipesOf].name, " " + std::to_string(note)), tone, note)));
+            set.ids.push_back(m_font.AddSample(ToSample(Truncated(kRanks[v.pipesOf].name, NoteSuffix(note)), tone, note)));
         }
         return m_pipeSamples[v.pipesOf] = set;
     }
@@ -146,7 +157,7 @@ private:
         const double shift = kStruckSampleSpacing - 1 - Below(kStruckSampleSpacing);
         for (int note : set.notes) {
             const Tone tone = StruckTone(v, note, shift, m_random);
-            set.ids.push_back(m_font.AddSample(ToSample(Truncated(v.name, " " + std::to_string(note)), tone, note)));
+            set.ids.push_back(m_font.AddSample(ToSample(Truncated(v.name, NoteSuffix(note)), tone, note)));
         }
         Zone global;
         global.Set(Gen::ReleaseVolEnv, TimeCents(v.release)).Set(Gen::InitialAttenuation, kHeadroomCb + v.attenuationCb);
