@@ -77,13 +77,11 @@ private:
 // synthesizer, or a rank on a MIDI output (the merged copy does not count).
 bool AnyRankCanSound(OutputEngine& engine)
 {
-    const FluidSynthHost* host = engine.Synth();
-    for (int r = 0; r < engine.RankCount(); ++r) {
-        if (r == kMergedOutIndex)
-            continue;
-        if (engine.Rank(r).outputSlot != kNoDevice || (host && !host->LoadedFontIds().empty()))
+    if (const FluidSynthHost* host = engine.Synth(); host && !host->LoadedFontIds().empty())
+        return true;
+    for (int r = 0; r < engine.RankCount(); ++r)
+        if (r != kMergedOutIndex && engine.Rank(r).outputSlot != kNoDevice)
             return true;
-    }
     return false;
 }
 

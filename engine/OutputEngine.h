@@ -5,6 +5,7 @@
 
 #include "engine/MessageSink.h"
 #include "engine/Rank.h"
+#include "organ/ConsoleTab.h"
 #include "organ/Coupler.h"
 #include "organ/OrganTables.h"
 #include "organ/OutputRequest.h"
@@ -160,6 +161,8 @@ private:
     void AllNotesOffLocal();
     void SetupRankVoicesLocal();
     void EchoConsoleMessage(uint32_t message);
+    // The controller message that draws (on) or cancels an item, to the take and merged output.
+    void EchoControl(const ControlAssignment& assignment, bool on);
     // Whether a patch-switch stop other than this one holds the rank on its second patch.
     bool OtherPatchSwitchDrawn(int division, int stopIndex, int rank);
     void SendToMerged(uint32_t message);

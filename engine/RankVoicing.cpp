@@ -5,7 +5,6 @@
 #include "organ/Console.h"
 
 #include <algorithm>
-#include <optional>
 #include <fluidsynth.h>
 
 namespace corvinta {
@@ -15,16 +14,6 @@ namespace {
 bool ValidDivision(const OutputEngine& e, int d) { return d >= 0 && d < e.DivisionCount(); }
 
 uint8_t ChannelNibble(const RNKSETTINGS& s) { return static_cast<uint8_t>(s.channel & 0x0F); }
-
-// The controller message that draws (on) or cancels an item; none when no
-// message is assigned to that.
-std::optional<uint32_t> ControlMessage(const ControlAssignment& a, bool on)
-{
-    if (!(on ? a.assignedOn : a.assignedOff))
-        return std::nullopt;
-    return ShortMessage(static_cast<uint8_t>(0xB0 | ((on ? a.channelOn : a.channelOff) & 0x0F)),
-                        on ? a.controllerOn : a.controllerOff, on ? a.valueOn : a.valueOff);
-}
 
 } // namespace
 
@@ -224,8 +213,7 @@ void OutputEngine::StopHandler(OutputEngine& e, const OutputRequest& r)
             for (uint16_t key : e.HeldKeys(k))
                 e.ForEachPipe(k, *c, d, s, key & 0xFF, [&](int rank, int n) { e.RankNoteCounted(rank, n, r.c); });
 
-    if (const auto message = ControlMessage(stop.control, on))
-        e.EchoConsoleMessage(*message);
+    e.EchoControl(stop.control, on);
 }
 
 bool OutputEngine::OtherPatchSwitchDrawn(int division, int stopIndex, int rank)
@@ -277,8 +265,7 @@ void OutputEngine::CouplerHandler(OutputEngine& e, const OutputRequest& r)
                 e.ForEachPipe(d, *coupler, t, static_cast<int>(active), key & 0xFF,
                               [&](int rank, int n) { e.RankNoteCounted(rank, n, r.c); });
 
-    if (const auto message = ControlMessage(stop.control, on))
-        e.EchoConsoleMessage(*message);
+    e.EchoControl(stop.control, on);
 }
 
 void OutputEngine::TremulantHandler(OutputEngine& e, const OutputRequest& r)
@@ -307,8 +294,7 @@ void OutputEngine::TremulantHandler(OutputEngine& e, const OutputRequest& r)
             e.RetriggerRank(rank);
         }
     }
-    if (const auto message = ControlMessage(trem.control, on))
-        e.EchoConsoleMessage(*message);
+    e.EchoControl(trem.control, on);
 }
 
 void OutputEngine::EffectStopHandler(OutputEngine& e, const OutputRequest& r)
@@ -320,8 +306,7 @@ void OutputEngine::EffectStopHandler(OutputEngine& e, const OutputRequest& r)
     const bool on = r.c != 0;
     const CStop& stop = e.console_.Division(d).Stop(s);
     e.RankNoteCounted(stop.EffectiveRank(), stop.pitch, r.c);
-    if (const auto message = ControlMessage(stop.control, on))
-        e.EchoConsoleMessage(*message);
+    e.EchoControl(stop.control, on);
 }
 
 void OutputEngine::ExpressionHandler(OutputEngine& e, const OutputRequest& r)
@@ -350,6 +335,15 @@ void OutputEngine::RankNoteHandler(OutputEngine& e, const OutputRequest& r)
     if (r.a < 0 || r.a >= kRankCount) // the merged output is not a sounding rank
         return;
     e.RankNoteCounted(r.a, r.b, r.c);
+}
+
+void OutputEngine::EchoControl(const ControlAssignment& a, bool on)
+{
+    // An item with no message assigned for this change echoes nothing.
+    if (!(on ? a.assignedOn : a.assignedOff))
+        return;
+    EchoConsoleMessage(ShortMessage(static_cast<uint8_t>(0xB0 | ((on ? a.channelOn : a.channelOff) & 0x0F)),
+                                    on ? a.controllerOn : a.controllerOff, on ? a.valueOn : a.valueOff));
 }
 
 void OutputEngine::EchoConsoleMessage(uint32_t message)
