@@ -78,12 +78,12 @@ int CCorvintaApp::Start()
 {
     if (!midi_)
         midi_ = OpenMidiSystem(options_.midiApi);
-    console_ = std::make_unique<CConsole>(messages_);
+    console_ = std::make_unique<CConsole>(messages_, scale_);
     input_ = std::make_unique<MidiInput>(*console_, *midi_);
-    // A render hears only its file, so it looks for no keyboards; the organ
-    // has no window yet, so keys come from MIDI alone.
+    // A render hears only its file, so it looks for no keyboards; without a
+    // window, keys come from MIDI alone.
     if (!Rendering())
-        input_->Enumerate(MidiInput::ScreenPlay::NotOffered);
+        input_->Enumerate(windowed_ ? MidiInput::ScreenPlay::Offered : MidiInput::ScreenPlay::NotOffered);
     console_->outputDevicesPresent = midi_->OutputNames();
 
     ConsoleBuildSteps steps = PersistenceBuildSteps(files_);

@@ -39,6 +39,14 @@ public:
     // left behind; the files are still written. Safe to call twice.
     void Close();
 
+    // Before Start: the console is shown in a window (keys can then also be
+    // played on screen) at this scale of the skin's design pixels.
+    void UseWindow(double scale)
+    {
+        windowed_ = true;
+        scale_ = scale;
+    }
+    bool Windowed() const { return windowed_; }
     // Before Start: the MIDI system to use instead of the one the options name.
     void UseMidiSystem(std::unique_ptr<IMidiSystem> midi) { midi_ = std::move(midi); }
     // How long closing waits for each worker: polls of pollMs (300 of 100 ms).
@@ -80,6 +88,8 @@ private:
     std::unique_ptr<MidiFilePlayer> player_;
     std::atomic<uint32_t> renderTime_{0};
     bool running_ = false;
+    bool windowed_ = false;
+    double scale_ = 1.0;
     int stopPolls_ = 300;
     int stopPollMs_ = 100;
     // Set when closing left a worker behind; read by the player's timer thread.

@@ -6,6 +6,9 @@
 #include "persist/OrganistFolder.h"
 #include "platform/StderrUserMessages.h"
 #include "synth/FluidHandles.h"
+#ifdef CORVINTA_WITH_WINDOW
+#include "ui/RunWindow.h"
+#endif
 
 #include <fluidsynth.h>
 
@@ -102,6 +105,18 @@ int main(int argc, char** argv)
         return ListMidi(options);
     if (options.checkAudio)
         return CheckAudio(options);
+
+#ifdef CORVINTA_WITH_WINDOW
+    if (!options.headless && options.renderMidi.empty()) {
+        if (!ui::DisplayAvailable()) {
+            std::fputs("corvinta: no display to open the console window on (DISPLAY and WAYLAND_DISPLAY are unset); "
+                       "'corvinta --headless' plays without a window.\n",
+                       stderr);
+            return 1;
+        }
+        return ui::RunConsoleWindow(options, argc, argv);
+    }
+#endif
 
     StderrUserMessages messages;
     CCorvintaApp app(options, messages);

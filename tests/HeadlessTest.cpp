@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <csignal>
@@ -155,6 +156,29 @@ TEST(Headless, HelpNamesTheOrganistsFolderInUse)
     }
     EXPECT_FALSE(fs::exists(configHome)); // --help makes nothing
     fs::remove_all(base);
+}
+
+// Without --headless the organ wants its window; with no display to put it
+// on, it says so in one line, with the way to play without one.
+TEST(Headless, WithoutADisplayTheWindowModeSaysHowToPlayHeadless)
+{
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" CORVINTA_EXE "' 2>&1";
+    std::string out;
+    int status = -1;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            out.append(buffer, n);
+        status = ::pclose(pipe);
+    }
+    ASSERT_TRUE(WIFEXITED(status));
+#ifdef CORVINTA_WITH_WINDOW
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+    EXPECT_NE(out.find("--headless"), std::string::npos) << out;
+#else
+    GTEST_SKIP() << "built without the window";
+#endif
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 //   console_on.png       image 1, every control on or pressed
 //   console_regions.png  image 0 at twice its size, with every region's shape and number
 // usage: corvinta_skin_preview [OUTPUT_DIR [LIBRARY]]
+//        corvinta_skin_preview --region N [LIBRARY]   prints region N's geometry string
 // LIBRARY defaults to the libpnl_216.so of this build.
 
 #include "platform/StderrUserMessages.h"
@@ -17,6 +18,7 @@
 #include <QPainter>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -87,6 +89,16 @@ QImage DrawRegions(const QImage& base, const SkinLibrary& library)
 
 int main(int argc, char** argv)
 {
+    // Scripts that click the console's controls find them here, without
+    // loading the library into a process of their own.
+    if (argc > 2 && std::strcmp(argv[1], "--region") == 0) {
+        StderrUserMessages messages;
+        SkinLibrary library(messages);
+        if (!library.Open(argc > 3 ? argv[3] : CORVINTA_BUILT_SKIN_LIBRARY))
+            return 1;
+        std::printf("%s\n", library.Region(std::atoi(argv[2])).c_str());
+        return 0;
+    }
     const std::string dir = argc > 1 ? argv[1] : ".";
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);

@@ -1,0 +1,155 @@
+#!/usr/bin/env python3
+"""The program in a real X server (Xvfb), driven by xdotool as an organist
+would drive it: it starts in window mode, a click on a tab draws the stop,
+closing writes the configuration; a 16-bit screen asks about its colours
+once, a 24-bit one never.
+
+usage: window_under_xvfb.py CORVINTA SKIN_PREVIEW CONFIGURATION CASE
+  CASE: play (24 bits) | shallow-yes | shallow-no (16 bits)
+"""
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+CONSOLE_TITLE = "Corvinta Style 216 ver 0.88"
+COLOUR_CAPTION = "Corvinta Screen Initialization"
+DEADLINE = 60  # seconds for any one condition; the conditions decide, not the clock
+
+
+def fail(text):
+    print("FAIL:", text)
+    sys.exit(1)
+
+
+def wait_for(what, condition):
+    """Waits until condition() gives something other than None/False."""
+    end = time.monotonic() + DEADLINE
+    while time.monotonic() < end:
+        result = condition()
+        if result:
+            return result
+        time.sleep(0.05)
+    fail("gave up waiting for " + what)
+
+
+class XServer:
+    def __init__(self, depth):
+        read, write = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x%d" % depth, "-nolisten", "tcp"],
+            pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write)
+        number = b""
+        while not number.endswith(b"\n"):
+            chunk = os.read(read, 16)
+            if not chunk:
+                fail("Xvfb did not start")
+            number += chunk
+        os.close(read)
+        self.display = ":" + number.decode().strip()
+
+    def close(self):
+        self.process.terminate()
+        self.process.wait()
+
+
+def visible_windows(env):
+    out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "."], env=env,
+                         capture_output=True, text=True).stdout.split()
+    windows = {}
+    for w in out:
+        name = subprocess.run(["xdotool", "getwindowname", w], env=env, capture_output=True, text=True).stdout
+        windows[w] = name.strip()
+    return windows
+
+
+def centre_of_region(preview, region):
+    """The skin's geometry, asked of the skin preview tool (a sanitizer build's
+    library cannot be loaded into this interpreter)."""
+    text = subprocess.run([preview, "--region", str(region)], capture_output=True, text=True, check=True).stdout
+    rects = [[int(v) for v in r.split(",")] for r in text.strip().split(";") if r]
+    left, top, right, bottom = rects[1]  # the first piece of the shape
+    return (left + right) // 2, (top + bottom) // 2
+
+
+def main():
+    corvinta, preview, configuration, case = sys.argv[1:5]
+    depth = 24 if case == "play" else 16
+    server = XServer(depth)
+    work = tempfile.mkdtemp()
+    # A configuration with nothing drawn, so this is no first run (which would
+    # play the start-up piece and draw stops of its own).
+    config = os.path.join(work, "Corvinta.xml")
+    shutil.copy(configuration, config)
+    env = dict(os.environ, DISPLAY=server.display, XDG_CONFIG_HOME=os.path.join(work, "config"))
+    env.pop("QT_QPA_PLATFORM", None)
+    env.pop("WAYLAND_DISPLAY", None)
+    log = os.path.join(work, "ranks.log")
+    # "res 1024 797" places the console at the skin's own scale: window pixels are design pixels.
+    organ = subprocess.Popen([corvinta, "res", "1024", "797", "--audio-driver", "none", "--midi-log", log],
+                             cwd=work, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    colour_questions = 0
+    try:
+        def console_or_box():
+            if organ.poll() is not None:
+                return "ended"
+            nonlocal colour_questions
+            for window, name in visible_windows(env).items():
+                if name == CONSOLE_TITLE:
+                    return window
+                if name == COLOUR_CAPTION:
+                    colour_questions += 1
+                    keys = "alt+y" if case == "shallow-yes" else "Return"  # Return takes the default, No
+                else:
+                    keys = "Return"  # any other message (no MIDI devices here) is taken as read
+                # The box goes at the key's press, so the release may find no window: not an error.
+                subprocess.run(["xdotool", "key", "--window", window, keys], env=env, stderr=subprocess.DEVNULL)
+                time.sleep(0.2)  # let the box go before looking again
+            return None
+
+        console = wait_for("the console window or the program's end", console_or_box)
+        if case == "shallow-no":
+            if console != "ended" or organ.wait() != 1:
+                fail("answering No to the colour question must end the program with 1")
+            if colour_questions != 1:
+                fail("expected one colour question, saw %d" % colour_questions)
+            return
+        if console == "ended":
+            fail("the program ended before its window opened: " + organ.stderr.read())
+        if colour_questions != (1 if case == "shallow-yes" else 0):
+            fail("expected %d colour questions, saw %d" % (1 if case == "shallow-yes" else 0, colour_questions))
+
+        # The Tibia tremulant's tab (tab number 99) sends its rank's tremulant message.
+        x, y = centre_of_region(preview, 99)
+        subprocess.run(["xdotool", "mousemove", "--window", console, str(x), str(y), "click", "1"], env=env, check=True)
+        # "8 TIBIA" of the Solo, item 7.
+        x, y = centre_of_region(preview, 7)
+        subprocess.run(["xdotool", "mousemove", "--window", console, str(x), str(y), "click", "1"], env=env, check=True)
+
+        def tibia_rank_logged():
+            if not os.path.exists(log):
+                return False
+            return any(line.split()[1:2] == ["6"] for line in open(log))
+        wait_for("the Tibia rank in the MIDI log", tibia_rank_logged)
+
+        organ.send_signal(signal.SIGTERM)
+        if organ.wait(timeout=DEADLINE) != 0:
+            fail("closing did not end with 0: " + organ.stderr.read())
+        words = {int(i): int(v) for i, v in re.findall(r'<tabstate id="(\d+)">(\d+)</tabstate>', open(config).read())}
+        drawn = [item for item in range(128) if words.get(item // 64, 0) >> (item % 64) & 1]
+        if 7 not in drawn or 99 not in drawn:
+            fail("closing wrote the registration %s, not the tab and the tremulant clicked" % drawn)
+    finally:
+        if organ.poll() is None:
+            organ.kill()
+        server.close()
+
+
+if __name__ == "__main__":
+    main()
+    print("ok")

@@ -1,0 +1,55 @@
+#include "ui/ConsoleWindow.h"
+
+#include "skin/SkinRegions.h"
+
+#include <QCloseEvent>
+#include <QVBoxLayout>
+
+namespace corvinta::ui {
+
+ConsoleWindow::ConsoleWindow(CConsole& console, ConsoleLayout layout, QImage off, QImage on)
+    : console_(console), display_(face_)
+{
+    setWindowTitle(QString::fromUtf8(skin::kSignature.data(), static_cast<qsizetype>(skin::kSignature.size())));
+    canvas_ = new ConsoleCanvas(console, std::move(layout), std::move(off), std::move(on), face_, this);
+    auto* box = new QVBoxLayout(this);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->addWidget(canvas_);
+    setFixedSize(canvas_->size());
+    display_.SetCanvas(canvas_);
+    console_.SetDisplay(&display_);
+}
+
+ConsoleWindow::~ConsoleWindow()
+{
+    console_.SetDisplay(nullptr);
+}
+
+void ConsoleWindow::ShowModelState()
+{
+    for (int d = 0; d < console_.DivisionCount(); ++d) {
+        CDivision& division = console_.Division(d);
+        for (int s = 0; s < division.stopCount; ++s)
+            face_.SetChecked(division.Stop(s).item, division.Stop(s).shown);
+    }
+    for (int t = 0; t < console_.TremulantCount(); ++t)
+        face_.SetChecked(console_.Trem(t).item, console_.Trem(t).shown);
+    face_.SetChecked(kFirstSpecialItem + 6, console_.Latched(LatchButton::Map));
+    face_.SetChecked(kFirstSpecialItem + 7, console_.Latched(LatchButton::Set));
+    face_.SetChecked(kFirstSpecialItem + 8, console_.Latched(LatchButton::Mem));
+    // A stored level past the selectors shows as 0.
+    face_.SetMemoryLevel(console_.Settings().console.memLevel);
+    canvas_->update();
+}
+
+void ConsoleWindow::closeEvent(QCloseEvent* event)
+{
+    if (closeAction_) {
+        auto action = std::move(closeAction_);
+        closeAction_ = nullptr;
+        action();
+    }
+    event->accept();
+}
+
+} // namespace corvinta::ui

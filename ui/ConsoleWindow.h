@@ -1,0 +1,42 @@
+#pragma once
+// The console window: the organ's face at its fixed size, titled with the
+// skin's signature. Closing it closes the organ the one normal way.
+
+#include "organ/Console.h"
+#include "ui/ConsoleCanvas.h"
+#include "ui/ConsoleFaceState.h"
+#include "ui/WindowDisplay.h"
+
+#include <QWidget>
+
+#include <functional>
+
+namespace corvinta::ui {
+
+class ConsoleWindow : public QWidget {
+    Q_OBJECT
+public:
+    // images: the skin's two whole-console images, already scaled.
+    ConsoleWindow(CConsole& console, ConsoleLayout layout, QImage off, QImage on);
+    ~ConsoleWindow() override;
+
+    ConsoleCanvas& Canvas() { return *canvas_; }
+    ConsoleFaceState& Face() { return face_; }
+    // Shows the organ's state on every control: the registration, the
+    // latched buttons and the memory level. Call before input is enabled.
+    void ShowModelState();
+    // Runs once when the window closes, before it goes (the organ's Close).
+    void SetCloseAction(std::function<void()> action) { closeAction_ = std::move(action); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    CConsole& console_;
+    ConsoleFaceState face_;
+    WindowDisplay display_;
+    ConsoleCanvas* canvas_;
+    std::function<void()> closeAction_;
+};
+
+} // namespace corvinta::ui

@@ -1,0 +1,35 @@
+#include "ui/SkinImages.h"
+
+#include "skin/ImageResizer.h"
+
+namespace corvinta::ui {
+
+QImage ToQImage(const skin::SkinImage& image)
+{
+    QImage out(image.width, image.height, QImage::Format_RGB32);
+    for (int y = 0; y < image.height; ++y) {
+        const uint8_t* from = image.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(image.width) * 4;
+        auto* to = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < image.width; ++x, from += 4)
+            to[x] = qRgb(from[2], from[1], from[0]);
+    }
+    return out;
+}
+
+std::unique_ptr<ConsoleWindow> MakeConsoleWindow(CConsole& console, const skin::SkinLibrary& library,
+                                                 std::array<skin::SkinImage, 2> images, double scale)
+{
+    double placed = scale;
+    if (scale != 1.0) {
+        std::array<skin::SkinImage, 2> scaled = images;
+        if (skin::ResizeImage(scaled[0], scale) && skin::ResizeImage(scaled[1], scale))
+            images = std::move(scaled);
+        else
+            placed = 1.0;
+    }
+    ConsoleLayout layout =
+        BuildConsoleLayout(console, [&library](int region) { return library.Region(region); }, placed);
+    return std::make_unique<ConsoleWindow>(console, std::move(layout), ToQImage(images[0]), ToQImage(images[1]));
+}
+
+} // namespace corvinta::ui
