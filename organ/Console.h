@@ -5,6 +5,7 @@
 
 #include "organ/AuxControl.h"
 #include "organ/ConsoleDisplay.h"
+#include "organ/ConsoleKeys.h"
 #include "organ/ControlAssignments.h"
 #include "organ/Division.h"
 #include "organ/FastStop.h"
@@ -129,6 +130,12 @@ public:
     void EffectTab(int item, bool pressed);
     // Stops every input and silences the organ, then starts again.
     void Panic();
+    // A console key of the computer keyboard pressed or released; what it
+    // asks of the window (the player, the re-layout) comes back.
+    WindowKeyAction ConsoleKey(int virtualKey, bool released);
+    // A shoe moved on screen: 0 Swell Main, 1 Swell Solo (0..127), 2 the
+    // crescendo (its slider's stage 0..23).
+    void ShoeFromScreen(int shoe, int position);
     // Hands the engine every stop, coupler and tremulant that the
     // registration holds: at start the registration comes from the
     // configuration file, which the engine never sees.

@@ -3,6 +3,8 @@
 
 #include "organ/Console.h"
 
+#include <algorithm>
+
 namespace corvinta {
 
 void CConsole::OnCommand(int command, int argument)
@@ -74,6 +76,18 @@ void CConsole::PlayKey(int division, int note, bool on, bool useSecondTouch)
     std::lock_guard lock(stateMutex_);
     const int d = useSecondTouch ? Division(division).secondTouchDivision : division;
     Division(d).DivisionKey(static_cast<uint8_t>(note), on ? 127 : 0, false, true);
+}
+
+void CConsole::ShoeFromScreen(int shoe, int position)
+{
+    {
+        std::lock_guard lock(stateMutex_);
+        if (shoe == kCrescendo)
+            SetCrescendo(std::clamp(position, 0, kPistonCount) * 5 + 7);
+        else if (shoe >= 0 && shoe < kCrescendo)
+            Swell(shoe, static_cast<uint8_t>(std::clamp(position, 0, 127)));
+    }
+    RestoreFocus();
 }
 
 void CConsole::RestoreFocus()

@@ -261,4 +261,99 @@ TEST_F(Events, PressureReachesOnlySecondTouchDivisions)
     EXPECT_EQ(Process(kDevice, Msg(0xD0, 100)), Requests{Key(1, 62, 100)});
 }
 
+// The computer keyboard's console keys, each by what it leaves behind.
+TEST_F(Events, ConsoleKeysCancelRestoreLatchAndFirePistons)
+{
+    auto drawEverything = [this] {
+        for (int d = 0; d < console.DivisionCount(); ++d)
+            for (int s = 0; s < console.Division(d).stopCount; ++s)
+                console.OnCommand(StopTabCommand(console.Division(d).Stop(s).item), 1);
+        for (int t = 0; t < console.TremulantCount(); ++t)
+            console.OnCommand(TremulantTabCommand(t), 1);
+    };
+    auto anyDrawn = [this](int first, int last) {
+        for (int item = first; item <= last; ++item)
+            if (console.registration.Test(item))
+                return true;
+        return false;
+    };
+    const struct {
+        int key;
+        int firstCleared, lastCleared; // items the key cancels
+    } cancels[] = {
+        {vk::Home, 0, 37}, {vk::Insert, 0, 37}, {vk::PageUp, 38, 72},
+        {vk::End, 73, 83}, {vk::PageDown, 95, 99}, {vk::Backspace, 0, 83}, {vk::Delete, 0, 83},
+    };
+    for (const auto& c : cancels) {
+        drawEverything();
+        console.ConsoleKey(c.key, false);
+        EXPECT_FALSE(anyDrawn(c.firstCleared, c.lastCleared)) << "key " << c.key;
+        EXPECT_EQ(console.ConsoleKey(c.key, true), WindowKeyAction::None);
+    }
+    // Enter restores what the last cancel took away.
+    console.ConsoleKey(vk::Enter, false);
+    EXPECT_TRUE(anyDrawn(0, 83));
+
+    for (const auto& [key, button] : {std::pair{vk::Equals, LatchButton::Mem}, std::pair{vk::Backslash, LatchButton::Set},
+                                      std::pair{vk::RightBracket, LatchButton::Map}}) {
+        console.ConsoleKey(key, false);
+        EXPECT_TRUE(console.Latched(button));
+        console.ConsoleKey(key, false);
+        EXPECT_FALSE(console.Latched(button));
+    }
+
+    console.ConsoleKey(vk::F1, false); // the Solo's "P" piston
+    EXPECT_TRUE(console.registration.Test(7));
+    EXPECT_TRUE(console.registration.Test(13));
+
+    queue.Take();
+    console.ConsoleKey('A', false); // not a console key
+    console.ConsoleKey(vk::Up, false);
+    EXPECT_TRUE(queue.Take().empty());
+    EXPECT_EQ(console.ConsoleKey(vk::Left, false), WindowKeyAction::PlayerPlay);
+    EXPECT_EQ(console.ConsoleKey(vk::Right, false), WindowKeyAction::PlayerRecord);
+    EXPECT_EQ(console.ConsoleKey(vk::Down, false), WindowKeyAction::PlayerLoop);
+    EXPECT_EQ(console.ConsoleKey(vk::ScrollLock, false), WindowKeyAction::Relayout);
+}
+
+TEST_F(Events, EscapePanicsAndKeepsTheRegistrationAndToeStudsSoundWhileHeld)
+{
+    console.OnCommand(StopTabCommand(7), 1);
+    console.OnCommand(TremulantTabCommand(kTremTibia), 1);
+    const ItemSet before = console.registration;
+    console.ConsoleKey(vk::Escape, false);
+    EXPECT_EQ(queue.allNotesOff, 1);
+    EXPECT_EQ(console.registration, before);
+
+    queue.Take();
+    console.ConsoleKey('R', false); // T1
+    console.ConsoleKey('R', true);
+    const Requests studs = queue.Take();
+    ASSERT_EQ(studs.size(), 2u);
+    EXPECT_EQ(studs[0].type, RequestType::EffectStop);
+    EXPECT_EQ(studs[0].c, 127);
+    EXPECT_EQ(studs[1].c, 0);
+    EXPECT_EQ(display.pressedTabs, (std::vector<std::pair<int, bool>>{{85, true}, {85, false}}));
+}
+
+TEST_F(Events, TheSpaceBarSoundsEverySecondTouchDivisionForTheKeysHeld)
+{
+    console.PlayKey(0, 60, true, false);
+    console.PlayKey(2, 48, true, false);
+    queue.Take();
+    console.ConsoleKey(vk::Space, false);
+    Requests pressed = queue.Take();
+    console.ConsoleKey(vk::Space, true);
+    Requests released = queue.Take();
+    auto keysOf = [](const Requests& r, int velocity) {
+        std::vector<std::pair<int, int>> keys;
+        for (const OutputRequest& q : r)
+            if (q.type == RequestType::KeyNote && q.c == velocity)
+                keys.emplace_back(q.a, q.b);
+        return keys;
+    };
+    EXPECT_EQ(keysOf(pressed, 127), (std::vector<std::pair<int, int>>{{1, 60}, {3, 48}}));
+    EXPECT_EQ(keysOf(released, 0), (std::vector<std::pair<int, int>>{{1, 60}, {3, 48}}));
+}
+
 } // namespace
