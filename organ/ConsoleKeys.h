@@ -4,6 +4,8 @@
 // virtual-key codes the organ's tables use ('A'..'Z', '0'..'9', F1 = 112 ...);
 // the window turns its toolkit's key codes into these.
 
+#include "organ/OrganTables.h"
+
 namespace corvinta {
 
 namespace vk {

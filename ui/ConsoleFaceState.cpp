@@ -25,6 +25,14 @@ void ConsoleFaceState::SetMemoryLevel(int level)
         changedMemoryLevels_.store(true, std::memory_order_release);
 }
 
+void ConsoleFaceState::SetShoe(int shoe, int position)
+{
+    if (shoe < 0 || shoe >= 3)
+        return;
+    if (shoes_[static_cast<size_t>(shoe)].exchange(position, std::memory_order_relaxed) != position)
+        changedShoes_.fetch_or(static_cast<uint8_t>(1u << shoe), std::memory_order_release);
+}
+
 void ConsoleFaceState::MarkKey(int division, int keyIndex)
 {
     if (division < 0 || division >= kDivisionCount || keyIndex < 0 || keyIndex >= 64)
@@ -46,7 +54,7 @@ bool ConsoleFaceState::Changes::Any() const
     for (uint64_t w : keys)
         if (w)
             return true;
-    return memoryLevels;
+    return memoryLevels || shoes || player || keyboardsCleared;
 }
 
 ConsoleFaceState::Changes ConsoleFaceState::TakeChanges()
@@ -57,6 +65,9 @@ ConsoleFaceState::Changes ConsoleFaceState::TakeChanges()
     for (size_t d = 0; d < c.keys.size(); ++d)
         c.keys[d] = changedKeys_[d].exchange(0, std::memory_order_acquire);
     c.memoryLevels = changedMemoryLevels_.exchange(false, std::memory_order_acquire);
+    c.shoes = changedShoes_.exchange(0, std::memory_order_acquire);
+    c.player = changedPlayer_.exchange(false, std::memory_order_acquire);
+    c.keyboardsCleared = keyboardsCleared_.exchange(false, std::memory_order_acquire);
     return c;
 }
 

@@ -25,15 +25,26 @@ public:
     int MemoryLevel() const { return memoryLevel_.load(std::memory_order_relaxed); }
     void SetMemoryLevel(int level);
 
+    // A shoe's position: the swells 0..127, the crescendo its stage 0..23.
+    int Shoe(int shoe) const { return shoe >= 0 && shoe < 3 ? shoes_[static_cast<size_t>(shoe)].load(std::memory_order_relaxed) : 0; }
+    void SetShoe(int shoe, int position);
+    // The player's panel changed (from any thread).
+    void MarkPlayer() { changedPlayer_.store(true, std::memory_order_release); }
+
     // Keys changed since the last repaint: bit k of the division's word.
     void MarkKey(int division, int keyIndex);
     void MarkAllKeys();
+    // A panic let every key go: the window's own held keys go too.
+    void MarkKeyboardsCleared() { keyboardsCleared_.store(true, std::memory_order_release); }
 
     // What changed since the last call; the GUI thread repaints it.
     struct Changes {
         std::array<uint64_t, 3> items{};
         std::array<uint64_t, kDivisionCount> keys{};
         bool memoryLevels = false;
+        uint8_t shoes = 0; // bit per shoe
+        bool player = false;
+        bool keyboardsCleared = false;
         bool Any() const;
     };
     Changes TakeChanges();
@@ -50,6 +61,10 @@ private:
     std::array<std::atomic<uint64_t>, 3> changedItems_{};
     std::array<std::atomic<uint64_t>, kDivisionCount> changedKeys_{};
     std::atomic<bool> changedMemoryLevels_{false};
+    std::array<std::atomic<int>, 3> shoes_{};
+    std::atomic<uint8_t> changedShoes_{0};
+    std::atomic<bool> changedPlayer_{false};
+    std::atomic<bool> keyboardsCleared_{false};
 };
 
 } // namespace corvinta::ui

@@ -2,6 +2,7 @@
 
 #include "skin/SkinGeometry.h"
 #include "skin/SkinRegions.h"
+#include "synth/MidiFilePlayer.h"
 
 namespace corvinta::ui {
 
@@ -56,6 +57,56 @@ const KeyShape* ConsoleLayout::Key(int division, int keyIndex) const
         if (k.division == division && k.keyIndex == keyIndex)
             return &k;
     return nullptr;
+}
+
+int ConsoleLayout::KeyAt(int division, QPoint p) const
+{
+    for (const KeyShape& k : keys)
+        if (k.division == division && k.bounds.contains(p) && k.shape.contains(p))
+            return k.keyIndex;
+    return -1;
+}
+
+QRect ConsoleLayout::KeyboardBounds(int division) const
+{
+    QRect bounds;
+    for (const KeyShape& k : keys)
+        if (k.division == division)
+            bounds = bounds.united(k.bounds);
+    return bounds;
+}
+
+int ConsoleLayout::KeyboardAt(QPoint p) const
+{
+    for (const KeyShape& k : keys)
+        if (k.bounds.contains(p) && k.shape.contains(p))
+            return k.division;
+    return -1;
+}
+
+const PlacedSlider* ConsoleLayout::SliderAt(QPoint p) const
+{
+    for (const PlacedSlider& s : sliders)
+        if (s.slider.rect.contains(p))
+            return &s;
+    return nullptr;
+}
+
+QRegion ConsoleLayout::ShoeRegion(int shoe) const
+{
+    QRegion region;
+    for (const PlacedSlider& s : sliders)
+        if (s.shoe == shoe)
+            region += s.slider.rect;
+    return region;
+}
+
+QRegion PlayerPlaces::Everything() const
+{
+    QRegion region = QRegion(title) + elapsed + tempo;
+    for (const Button& b : buttons)
+        region += b.bounds;
+    return region;
 }
 
 ConsoleLayout BuildConsoleLayout(CConsole& console, const RegionSource& regions, double scale)
@@ -129,6 +180,36 @@ ConsoleLayout BuildConsoleLayout(CConsole& console, const RegionSource& regions,
         selector.behaviour = ButtonBehaviour::Radio;
         add(selector, skin::kFirstMemoryLevelRegion + level);
     }
+    // The shoes: a body and two level markers each. The crescendo's range is its 24 stages.
+    for (int shoe = 0; shoe < skin::kShoeCount; ++shoe) {
+        const int maximum = shoe == kCrescendo ? kPistonCount : 127;
+        const int regionOf[3] = {skin::kShoeBodyRegion + shoe, skin::kShoeUpperMarkerRegion + shoe,
+                                 skin::kShoeLowerMarkerRegion + shoe};
+        for (int kind = 0; kind < 3; ++kind) {
+            QRect bounds;
+            QRegion shape;
+            if (ReadShape(regions, regionOf[kind], scale, bounds, shape))
+                layout.sliders.push_back({shoe, ShoeSlider(bounds, kind, maximum, scale)});
+        }
+    }
+    {
+        QRect bounds;
+        QRegion shape;
+        if (ReadShape(regions, skin::kPlayerTempoSlider, scale, bounds, shape))
+            layout.sliders.push_back({-1, TempoSlider(bounds, kMinTempo, kMaxTempo, scale)});
+    }
+    const int buttonIds[] = {kPlayerLoadButton, kPlayerPlayButton, kPlayerLoopButton, kPlayerRecordButton};
+    for (int b = 0; b < 4; ++b) {
+        PlayerPlaces::Button button;
+        button.id = buttonIds[b];
+        if (ReadShape(regions, skin::kPlayerLoad + b, scale, button.bounds, button.shape))
+            layout.player.buttons.push_back(std::move(button));
+    }
+    QRegion unused;
+    ReadShape(regions, skin::kPlayerFileTitle, scale, layout.player.title, unused);
+    ReadShape(regions, skin::kPlayerElapsed, scale, layout.player.elapsed, unused);
+    ReadShape(regions, skin::kPlayerTempo, scale, layout.player.tempo, unused);
+
     QRect panicBounds;
     if (!ReadShape(regions, skin::kPanicRegion, scale, panicBounds, layout.panicArea))
         layout.panicArea = QRegion();

@@ -5,6 +5,7 @@
 // memory-level selectors and the nameplate.
 
 #include "organ/Console.h"
+#include "ui/SkinSlider.h"
 
 #include <QRect>
 #include <QRegion>
@@ -36,9 +37,30 @@ struct KeyShape {
     QRegion shape;
 };
 
+// A slider on the face: one of a shoe's three, or the player's tempo (shoe -1).
+struct PlacedSlider {
+    int shoe = -1;
+    SkinSlider slider;
+};
+
+// The player's panel: its four buttons (Load, Play, Loop, Record) and the
+// places of its texts.
+struct PlayerPlaces {
+    struct Button {
+        int id = 0;
+        QRect bounds;
+        QRegion shape;
+    };
+    std::vector<Button> buttons;
+    QRect title, elapsed, tempo;
+    QRegion Everything() const;
+};
+
 struct ConsoleLayout {
     std::vector<ConsoleControl> controls; // in the order they are made
     std::vector<KeyShape> keys;
+    std::vector<PlacedSlider> sliders;
+    PlayerPlaces player;
     QRegion panicArea; // the nameplate
     // The control that shows each item's state, -1 for none.
     std::array<int, kItemCount> controlOfItem{};
@@ -49,6 +71,14 @@ struct ConsoleLayout {
     QRegion ItemRegion(int item) const;
     QRegion MemoryLevelsRegion() const;
     const KeyShape* Key(int division, int keyIndex) const;
+    // The key of a division's keyboard under the point, -1 for none.
+    int KeyAt(int division, QPoint p) const;
+    // A division's keyboard: the rectangle its keys fill.
+    QRect KeyboardBounds(int division) const;
+    // The division whose keyboard holds the point, -1 for none.
+    int KeyboardAt(QPoint p) const;
+    const PlacedSlider* SliderAt(QPoint p) const;
+    QRegion ShoeRegion(int shoe) const;
 };
 
 // The geometry string of a skin region, scaled to window pixels.

@@ -6,6 +6,7 @@
 #include "skin/SkinLibrary.h"
 #include "ui/ConsoleWindow.h"
 #include "ui/MessageBoxes.h"
+#include "ui/PlayerDialogs.h"
 #include "ui/SkinImages.h"
 
 #include <QApplication>
@@ -13,8 +14,10 @@
 #include <QIcon>
 #include <QScreen>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -146,9 +149,21 @@ int RunConsoleWindow(const CCommandLineInfoEx& options, int argc, char** argv)
     messages.SetParentWindow(window.get());
     StopSignals stopSignals(*window);
 
-    organ.ConsoleReady();
+    PlayerDialogs playerDialogs(window.get());
+    PlayerLinks links;
+    links.dialogs = &playerDialogs;
+    ConsoleCanvas* canvas = &window->Canvas();
+    ConsoleFaceState* face = &window->Face();
+    links.changed = [canvas, face] {
+        face->MarkPlayer();
+        canvas->RequestRepaint();
+    };
+    organ.ConsoleReady(std::move(links));
+    canvas->SetPlayer(organ.Player());
     library.Close();
     window->Canvas().setFocus(Qt::OtherFocusReason);
+    // Once the window takes events: scripts and tests wait for this line.
+    QTimer::singleShot(0, [] { std::fputs("Corvinta is playing in its window.\n", stderr); });
     const int code = QApplication::exec();
     organ.Close();
     messages.SetParentWindow(nullptr);

@@ -37,12 +37,16 @@ void WindowDisplay::MemoryLevelChanged(int level)
     Repaint();
 }
 
-// The shoes follow in the window once their sliders exist.
-void WindowDisplay::ShoeMoved(int, int) {}
+void WindowDisplay::ShoeMoved(int shoe, int value)
+{
+    face_.SetShoe(shoe, value);
+    Repaint();
+}
 
 void WindowDisplay::KeyboardsCleared()
 {
     face_.MarkAllKeys();
+    face_.MarkKeyboardsCleared();
     Repaint();
 }
 

@@ -14,6 +14,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 CONSOLE_TITLE = "Corvinta Style 216 ver 0.88"
@@ -93,6 +94,9 @@ def main():
     # "res 1024 797" places the console at the skin's own scale: window pixels are design pixels.
     organ = subprocess.Popen([corvinta, "res", "1024", "797", "--audio-driver", "none", "--midi-log", log],
                              cwd=work, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    said = []  # what the organ says on stderr, line by line
+    reader = threading.Thread(target=lambda: said.extend(iter(organ.stderr.readline, "")), daemon=True)
+    reader.start()
     colour_questions = 0
     try:
         def console_or_box():
@@ -120,7 +124,10 @@ def main():
                 fail("expected one colour question, saw %d" % colour_questions)
             return
         if console == "ended":
-            fail("the program ended before its window opened: " + organ.stderr.read())
+            reader.join()
+            fail("the program ended before its window opened: " + "".join(said))
+        # The window takes clicks once the organ says it is playing.
+        wait_for("the organ to play", lambda: any("Corvinta is playing" in line for line in said))
         if colour_questions != (1 if case == "shallow-yes" else 0):
             fail("expected %d colour questions, saw %d" % (1 if case == "shallow-yes" else 0, colour_questions))
 
@@ -139,7 +146,8 @@ def main():
 
         organ.send_signal(signal.SIGTERM)
         if organ.wait(timeout=DEADLINE) != 0:
-            fail("closing did not end with 0: " + organ.stderr.read())
+            reader.join()
+            fail("closing did not end with 0: " + "".join(said))
         words = {int(i): int(v) for i, v in re.findall(r'<tabstate id="(\d+)">(\d+)</tabstate>', open(config).read())}
         drawn = [item for item in range(128) if words.get(item // 64, 0) >> (item % 64) & 1]
         if 7 not in drawn or 99 not in drawn:
