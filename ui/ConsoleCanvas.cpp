@@ -235,6 +235,11 @@ void ConsoleCanvas::Press(QPoint p, Qt::MouseButton button)
     if (const PlacedSlider* s = layout_.SliderAt(p); s && (s->shoe >= 0 || player_)) {
         dragged_ = s;
         dragChanged_ = false;
+        // Taken by its thumb, a slider stays where it is and follows from
+        // there; elsewhere it jumps to the pointer.
+        const QRect thumb = s->slider.ThumbRect(SliderValue(*s));
+        const QPoint centre(thumb.left() + thumb.width() / 2, thumb.top() + thumb.height() / 2);
+        grip_ = thumb.contains(p) ? p - centre : QPoint();
         SliderMove(p);
         return;
     }
@@ -245,8 +250,10 @@ void ConsoleCanvas::Press(QPoint p, Qt::MouseButton button)
         }
     const ConsoleControl* c = layout_.ControlAt(p);
     if (!c) {
-        if (layout_.panicArea.contains(p))
+        if (layout_.panicArea.contains(p)) {
             console_.Panic();
+            RepaintChanges();
+        }
         return;
     }
     if (c->swipeTab) {
@@ -352,7 +359,7 @@ void ConsoleCanvas::KeyboardMove(QPoint p, Qt::MouseButtons held)
 void ConsoleCanvas::SliderMove(QPoint p)
 {
     const PlacedSlider& s = *dragged_;
-    const int value = s.slider.ValueAt(p);
+    const int value = s.slider.ValueAt(p - grip_);
     if (value == SliderValue(s))
         return;
     dragChanged_ = true;
@@ -406,8 +413,10 @@ void ConsoleCanvas::keyPressEvent(QKeyEvent* event)
         event->ignore();
         return;
     }
-    if (keyboard->KeyDown(key))
+    if (keyboard->KeyDown(key)) {
         WindowAction(console_.ConsoleKey(key, false));
+        RepaintChanges(); // a panic's cleared keys go at once
+    }
 }
 
 void ConsoleCanvas::keyReleaseEvent(QKeyEvent* event)

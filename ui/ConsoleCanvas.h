@@ -85,6 +85,8 @@ private:
     std::array<int, 2> keyboardOfTouch_{-1, -1}; // the keyboard each mouse button plays
     const PlacedSlider* dragged_ = nullptr;
     bool dragChanged_ = false;
+    QPoint grip_; // where on the thumb a drag took hold of it
+
 };
 
 } // namespace corvinta::ui

@@ -5,6 +5,7 @@
 #include "organ/Console.h"
 #include "ui/ConsoleCanvas.h"
 #include "ui/ConsoleFaceState.h"
+#include "ui/PlayerDialogs.h"
 #include "ui/WindowDisplay.h"
 
 #include <QWidget>
@@ -22,6 +23,7 @@ public:
 
     ConsoleCanvas& Canvas() { return *canvas_; }
     ConsoleFaceState& Face() { return face_; }
+    IPlayerDialogs& Dialogs() { return dialogs_; }
     // Shows the organ's state on every control: the registration, the
     // latched buttons and the memory level. Call before input is enabled.
     void ShowModelState();
@@ -35,6 +37,7 @@ private:
     CConsole& console_;
     ConsoleFaceState face_;
     WindowDisplay display_;
+    PlayerDialogs dialogs_{this};
     ConsoleCanvas* canvas_;
     std::function<void()> closeAction_;
 };

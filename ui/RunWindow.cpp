@@ -2,11 +2,9 @@
 
 #include "app/CorvintaApp.h"
 #include "skin/ConsoleScale.h"
-#include "skin/ImageResizer.h"
 #include "skin/SkinLibrary.h"
 #include "ui/ConsoleWindow.h"
 #include "ui/MessageBoxes.h"
-#include "ui/PlayerDialogs.h"
 #include "ui/SkinImages.h"
 
 #include <QApplication>
@@ -131,37 +129,17 @@ int RunConsoleWindow(const CCommandLineInfoEx& options, int argc, char** argv)
 
     std::unique_ptr<ConsoleWindow> window;
     try {
-        auto images = library.FetchImages();
-        if (!images)
-            return 1;
-        window = MakeConsoleWindow(organ.Console(), library, std::move(*images), scale);
+        window = OpenConsoleWindow(organ, library, scale);
     } catch (...) {
-        window.reset();
-    }
-    if (!window) {
         ShowError(messages, "Cannot create Corvinta window for an unknown reason.", skin::kScreenInitCaption);
         return 1;
     }
-    window->ShowModelState();
-    window->SetCloseAction([&organ] { organ.Close(); });
+    if (!window) // the skin's images could not be had; the organist has been told
+        return 1;
     window->move(screen->availableGeometry().topLeft());
-    window->show();
     messages.SetParentWindow(window.get());
     StopSignals stopSignals(*window);
-
-    PlayerDialogs playerDialogs(window.get());
-    PlayerLinks links;
-    links.dialogs = &playerDialogs;
-    ConsoleCanvas* canvas = &window->Canvas();
-    ConsoleFaceState* face = &window->Face();
-    links.changed = [canvas, face] {
-        face->MarkPlayer();
-        canvas->RequestRepaint();
-    };
-    organ.ConsoleReady(std::move(links));
-    canvas->SetPlayer(organ.Player());
     library.Close();
-    window->Canvas().setFocus(Qt::OtherFocusReason);
     // Once the window takes events: scripts and tests wait for this line.
     QTimer::singleShot(0, [] { std::fputs("Corvinta is playing in its window.\n", stderr); });
     const int code = QApplication::exec();

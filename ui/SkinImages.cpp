@@ -33,3 +33,31 @@ std::unique_ptr<ConsoleWindow> MakeConsoleWindow(CConsole& console, const skin::
 }
 
 } // namespace corvinta::ui
+
+namespace corvinta::ui {
+
+std::unique_ptr<ConsoleWindow> OpenConsoleWindow(CCorvintaApp& organ, skin::SkinLibrary& library, double scale)
+{
+    auto images = library.FetchImages();
+    if (!images)
+        return nullptr;
+    std::unique_ptr<ConsoleWindow> window = MakeConsoleWindow(organ.Console(), library, std::move(*images), scale);
+    window->ShowModelState();
+    window->SetCloseAction([&organ] { organ.Close(); });
+    window->show();
+
+    PlayerLinks links;
+    links.dialogs = &window->Dialogs();
+    ConsoleCanvas* canvas = &window->Canvas();
+    ConsoleFaceState* face = &window->Face();
+    links.changed = [canvas, face] {
+        face->MarkPlayer();
+        canvas->RequestRepaint();
+    };
+    organ.ConsoleReady(std::move(links));
+    canvas->SetPlayer(organ.Player());
+    canvas->setFocus(Qt::OtherFocusReason);
+    return window;
+}
+
+} // namespace corvinta::ui

@@ -2,6 +2,7 @@
 // From the skin library to a console window: the two whole-console images
 // scaled to the window and made into QImages, and every control placed.
 
+#include "app/CorvintaApp.h"
 #include "organ/Console.h"
 #include "skin/SkinLibrary.h"
 #include "ui/ConsoleWindow.h"
@@ -21,5 +22,11 @@ QImage ToQImage(const skin::SkinImage& image);
 // controls from the library's regions and builds the window.
 std::unique_ptr<ConsoleWindow> MakeConsoleWindow(CConsole& console, const skin::SkinLibrary& library,
                                                  std::array<skin::SkinImage, 2> images, double scale);
+
+// The window of a started organ, shown, with the organ then made ready for
+// it (the player and its panel, the MIDI inputs open, input enabled).
+// Closing the window closes the organ. Null (the user told why) when the
+// skin's images cannot be had.
+std::unique_ptr<ConsoleWindow> OpenConsoleWindow(CCorvintaApp& organ, skin::SkinLibrary& library, double scale);
 
 } // namespace corvinta::ui

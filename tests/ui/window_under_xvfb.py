@@ -5,7 +5,7 @@ closing writes the configuration; a 16-bit screen asks about its colours
 once, a 24-bit one never.
 
 usage: window_under_xvfb.py CORVINTA SKIN_PREVIEW CONFIGURATION CASE
-  CASE: play (24 bits) | shallow-yes | shallow-no (16 bits)
+  CASE: play | scale (24 bits) | shallow-yes | shallow-no (16 bits)
 """
 import os
 import re
@@ -78,9 +78,34 @@ def centre_of_region(preview, region):
     return (left + right) // 2, (top + bottom) // 2
 
 
+def rank_notes_on(log, rank):
+    notes = []
+    if os.path.exists(log):
+        for line in open(log):
+            fields = line.split()
+            if len(fields) == 6 and fields[1] == str(rank) and fields[3].startswith("9") and int(fields[5], 16) != 0:
+                notes.append(int(fields[4], 16))
+    return notes
+
+
+def play_a_scale(preview, console, env, log):
+    """Draws the Solo's 8' Tibia and types C major on the computer keyboard:
+    real key presses and releases through the X server."""
+    x, y = centre_of_region(preview, 7)
+    subprocess.run(["xdotool", "mousemove", "--window", console, str(x), str(y), "click", "1"], env=env, check=True)
+    scale = ["z", "x", "c", "v", "b", "n", "m", "comma"]
+    for key in scale:
+        subprocess.run(["xdotool", "keydown", "--window", console, key], env=env, check=True)
+        subprocess.run(["xdotool", "keyup", "--window", console, key], env=env, check=True)
+    expected = [60, 62, 64, 65, 67, 69, 71, 72]
+    wait_for("the scale in the MIDI log", lambda: len(rank_notes_on(log, 6)) >= len(expected))
+    if rank_notes_on(log, 6) != expected:
+        fail("the Tibia rank played %s, not the scale %s" % (rank_notes_on(log, 6), expected))
+
+
 def main():
     corvinta, preview, configuration, case = sys.argv[1:5]
-    depth = 24 if case == "play" else 16
+    depth = 16 if case.startswith("shallow") else 24
     server = XServer(depth)
     work = tempfile.mkdtemp()
     # A configuration with nothing drawn, so this is no first run (which would
@@ -130,6 +155,12 @@ def main():
         wait_for("the organ to play", lambda: any("Corvinta is playing" in line for line in said))
         if colour_questions != (1 if case == "shallow-yes" else 0):
             fail("expected %d colour questions, saw %d" % (1 if case == "shallow-yes" else 0, colour_questions))
+
+        if case == "scale":
+            play_a_scale(preview, console, env, log)
+            organ.send_signal(signal.SIGTERM)
+            organ.wait(timeout=DEADLINE)
+            return
 
         # The Tibia tremulant's tab (tab number 99) sends its rank's tremulant message.
         x, y = centre_of_region(preview, 99)

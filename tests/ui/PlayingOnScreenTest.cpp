@@ -1,0 +1,340 @@
+// The whole organ played through its window: mouse, computer keys, shoes
+// and the player's panel, with the ranks' MIDI log as the judge of what
+// sounded and what was left sounding.
+
+#include "FakeMidiSystem.h"
+#include "RegistrationPiece.h"
+#include "app/CorvintaApp.h"
+#include "platform/RecordingUserMessages.h"
+#include "skin/SkinLibrary.h"
+#include "ui/SkinImages.h"
+
+#include <fluidsynth.h>
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <unistd.h>
+
+using namespace corvinta;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct LoggedMessage {
+    int rank;
+    unsigned status, data1, data2;
+};
+
+std::vector<LoggedMessage> ReadLog(const fs::path& path)
+{
+    std::vector<LoggedMessage> messages;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        int ms;
+        LoggedMessage m{};
+        std::string output;
+        fields >> std::dec >> ms >> m.rank >> output >> std::hex >> m.status >> m.data1 >> m.data2;
+        messages.push_back(m);
+    }
+    return messages;
+}
+
+std::string Dump(const std::vector<LoggedMessage>& log)
+{
+    std::ostringstream out;
+    for (const LoggedMessage& m : log)
+        out << m.rank << ' ' << std::hex << m.status << ' ' << m.data1 << ' ' << m.data2 << std::dec << '\n';
+    return out.str();
+}
+
+bool IsNoteOn(const LoggedMessage& m) { return (m.status & 0xF0) == 0x90 && m.data2 > 0; }
+bool IsNoteOff(const LoggedMessage& m)
+{
+    return (m.status & 0xF0) == 0x80 || ((m.status & 0xF0) == 0x90 && m.data2 == 0);
+}
+
+// Rank notes still sounding at the log's end: a note off or an all-notes-off
+// (controller 123) ends them.
+std::set<std::pair<int, unsigned>> LeftSounding(const std::vector<LoggedMessage>& log)
+{
+    std::set<std::pair<int, unsigned>> sounding;
+    for (const LoggedMessage& m : log) {
+        if (IsNoteOn(m))
+            sounding.insert({m.rank, m.data1});
+        else if (IsNoteOff(m))
+            sounding.erase({m.rank, m.data1});
+        else if ((m.status & 0xF0) == 0xB0 && m.data1 == 123)
+            std::erase_if(sounding, [&](const auto& n) { return n.first == m.rank; });
+    }
+    return sounding;
+}
+
+std::vector<unsigned> NotesOn(const std::vector<LoggedMessage>& log, int rank)
+{
+    std::vector<unsigned> notes;
+    for (const LoggedMessage& m : log)
+        if (m.rank == rank && IsNoteOn(m))
+            notes.push_back(m.data1);
+    return notes;
+}
+
+// An organ started with its window at scale 1, in a folder of its own that
+// already holds a configuration (so no start-up piece plays).
+class Playing : public ::testing::Test {
+protected:
+    fs::path previous = fs::current_path();
+    fs::path base;
+    fs::path log;
+    RecordingUserMessages messages;
+    std::unique_ptr<CCorvintaApp> organ;
+    std::unique_ptr<skin::SkinLibrary> library;
+    std::unique_ptr<ui::ConsoleWindow> window;
+
+    void SetUp() override
+    {
+        base = fs::temp_directory_path() / ("corvinta-window-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(base);
+        fs::create_directories(base / "corvinta");
+        fs::current_path(base / "corvinta");
+        ::setenv("XDG_CONFIG_HOME", base.c_str(), 1);
+        log = base / "ranks.log";
+        Start({"--audio-driver", "none"}); // a first run writes the configuration ...
+        Close();
+        Start({"--audio-driver", "none", "--midi-log", log.string()}); // ... which this one reads
+    }
+    void TearDown() override
+    {
+        Close();
+        fs::current_path(previous);
+        fs::remove_all(base);
+    }
+
+    void Start(const std::vector<std::string>& args)
+    {
+        organ = std::make_unique<CCorvintaApp>(ParseCommandLine(args), messages);
+        organ->UseMidiSystem(std::make_unique<test::FakeMidiSystem>(std::vector<std::string>{}));
+        organ->UseWindow(1.0);
+        ASSERT_EQ(organ->Start(), 0);
+        library = std::make_unique<skin::SkinLibrary>(messages);
+        ASSERT_TRUE(library->Open(SKIN_LIBRARY));
+        window = ui::OpenConsoleWindow(*organ, *library, 1.0);
+        ASSERT_TRUE(window);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    // Closes the window (and with it the organ) and returns what the ranks sent.
+    std::vector<LoggedMessage> Close()
+    {
+        if (window)
+            window->close();
+        window.reset();
+        organ.reset(); // the log is complete once the organ is gone
+        library.reset();
+        return ReadLog(log);
+    }
+
+    ui::ConsoleCanvas& Canvas() { return window->Canvas(); }
+    const ui::ConsoleLayout& Layout() { return window->Canvas().Layout(); }
+    void Draw(int item) { organ->Console().OnCommand(StopTabCommand(item), 1); }
+    CStop& StopOfItem(int item) { return organ->Console().StopByItem(item); }
+
+    void Move(QPoint p, Qt::MouseButtons held)
+    {
+        QMouseEvent move(QEvent::MouseMove, p, Canvas().mapToGlobal(p), Qt::NoButton, held, Qt::NoModifier);
+        QApplication::sendEvent(&Canvas(), &move);
+    }
+    // The white keys along the bottom edge of a keyboard, left to right: (x, key index).
+    std::vector<std::pair<int, int>> WhiteKeys(int division)
+    {
+        const QRect bounds = Layout().KeyboardBounds(division);
+        const int y = bounds.bottom() - 2;
+        std::vector<std::pair<int, int>> keys;
+        int start = -1, key = -1;
+        for (int x = bounds.left(); x <= bounds.right() + 1; ++x) {
+            const int here = x <= bounds.right() ? Layout().KeyAt(division, QPoint(x, y)) : -1;
+            if (here != key) {
+                if (key >= 0)
+                    keys.emplace_back((start + x - 1) / 2, key);
+                key = here;
+                start = x;
+            }
+        }
+        return keys;
+    }
+    int KeyboardBottom(int division) { return Layout().KeyboardBounds(division).bottom() - 2; }
+    // A panic or a stop lets every note go in FluidSynth directly (the rank
+    // log does not show it): once the releases have been rendered (there is
+    // no audio driver to render them here) no voice may sound.
+    int VoicesLeft()
+    {
+        fluid_synth_t* synth = organ->Engine().Synth()->Synth();
+        std::vector<float> left(4410), right(4410);
+        for (int block = 0; block < 30 && fluid_synth_get_active_voice_count(synth) > 0; ++block)
+            fluid_synth_write_float(synth, 4410, left.data(), 0, 1, right.data(), 0, 1);
+        return fluid_synth_get_active_voice_count(synth);
+    }
+};
+
+TEST_F(Playing, AGlissandoSoundsEachKeyInTurnAndLeavesNothingSounding)
+{
+    constexpr int kSoloTibia = 7;
+    Draw(kSoloTibia);
+    const int rank = StopOfItem(kSoloTibia).rank;
+    const auto keys = WhiteKeys(0);
+    ASSERT_GE(keys.size(), 10u);
+    const int y = KeyboardBottom(0);
+    QTest::mousePress(&Canvas(), Qt::LeftButton, {}, QPoint(keys[2].first, y));
+    for (size_t k = 3; k < 7; ++k)
+        Move(QPoint(keys[k].first, y), Qt::LeftButton);
+    QTest::mouseRelease(&Canvas(), Qt::LeftButton, {}, QPoint(keys[6].first, y));
+
+    const auto logged = Close();
+    const std::vector<unsigned> played = NotesOn(logged, rank);
+    ASSERT_EQ(played.size(), 5u);
+    for (size_t i = 0; i < played.size(); ++i) // each key once, in the order swept
+        EXPECT_EQ(int(played[i]) - int(played[0]), keys[i + 2].second - keys[2].second);
+    int offs = 0;
+    for (const LoggedMessage& m : logged)
+        offs += m.rank == rank && IsNoteOff(m);
+    EXPECT_EQ(offs, 5);
+    EXPECT_TRUE(LeftSounding(logged).empty());
+}
+
+TEST_F(Playing, TheRightButtonPlaysSecondTouchAndTheSpaceBarSecondTouchBeforeFirst)
+{
+    constexpr int kSoloTibia = 7;
+    Draw(kSoloTibia);
+    CDivision& secondTouch = organ->Console().Division(organ->Console().Division(0).secondTouchDivision);
+    const int secondItem = secondTouch.Stop(0).item;
+    Draw(secondItem);
+    const int firstRank = StopOfItem(kSoloTibia).rank;
+    const int secondRank = StopOfItem(secondItem).rank;
+    ASSERT_NE(firstRank, secondRank);
+
+    const auto keys = WhiteKeys(0);
+    const QPoint key(keys[10].first, KeyboardBottom(0));
+    QTest::mousePress(&Canvas(), Qt::RightButton, {}, key);
+    QTest::mouseRelease(&Canvas(), Qt::RightButton, {}, key);
+
+    QTest::keyPress(&Canvas(), Qt::Key_Space);
+    QTest::keyPress(&Canvas(), Qt::Key_Z);
+    QTest::keyRelease(&Canvas(), Qt::Key_Z);
+    QTest::keyRelease(&Canvas(), Qt::Key_Space);
+
+    const auto logged = Close();
+    std::vector<int> ranksOn;
+    for (const LoggedMessage& m : logged)
+        if (IsNoteOn(m))
+            ranksOn.push_back(m.rank);
+    // The right button: second touch alone. Space and Z: second, then first.
+    EXPECT_EQ(ranksOn, (std::vector<int>{secondRank, secondRank, firstRank}));
+    EXPECT_TRUE(LeftSounding(logged).empty());
+}
+
+TEST_F(Playing, EscapeSilencesTheKeysHeldAndKeepsTheRegistration)
+{
+    constexpr int kSoloTibia = 7;
+    Draw(kSoloTibia);
+    const int rank = StopOfItem(kSoloTibia).rank;
+    const ItemSet registration = organ->Console().registration;
+    QTest::keyPress(&Canvas(), Qt::Key_Z);
+    QTest::keyPress(&Canvas(), Qt::Key_C);
+    // Both sound before the panic (notes still queued when it comes are never sounded).
+    ASSERT_TRUE(QTest::qWaitFor([&] { return NotesOn(ReadLog(log), rank).size() == 2; }, 10000));
+    QTest::keyPress(&Canvas(), Qt::Key_Escape);
+    EXPECT_EQ(organ->Console().registration, registration);
+    EXPECT_FALSE(Canvas().Keyboard(0)->ShownPressed(24)) << "the panic let the window's keys go";
+    QTest::keyRelease(&Canvas(), Qt::Key_Escape);
+    QTest::keyRelease(&Canvas(), Qt::Key_Z);
+    QTest::keyRelease(&Canvas(), Qt::Key_C);
+    EXPECT_EQ(VoicesLeft(), 0);
+    const auto logged = Close();
+    EXPECT_EQ(NotesOn(logged, rank).size(), 2u) << "and nothing sounded again after the panic";
+}
+
+TEST_F(Playing, ACrescendoDragStepsThroughEveryStageOnceAndEndsOnce)
+{
+    const ui::PlacedSlider* shoe = nullptr;
+    for (const ui::PlacedSlider& s : Layout().sliders)
+        if (s.shoe == kCrescendo && s.slider.thumb == ui::SkinSlider::Thumb::ShoeBody)
+            shoe = &s;
+    ASSERT_NE(shoe, nullptr);
+    QSignalSpy ended(&Canvas(), &ui::ConsoleCanvas::SliderDragEnded);
+    const int x = shoe->slider.rect.center().x();
+    std::vector<int> stages;
+    QTest::mousePress(&Canvas(), Qt::LeftButton, {}, QPoint(x, shoe->slider.rect.top()));
+    for (int y = shoe->slider.rect.top(); y <= shoe->slider.rect.bottom(); ++y) {
+        Move(QPoint(x, y), Qt::LeftButton);
+        const int stage = organ->Console().CrescendoStage();
+        if (stages.empty() || stages.back() != stage)
+            stages.push_back(stage);
+    }
+    QTest::mouseRelease(&Canvas(), Qt::LeftButton, {}, QPoint(x, shoe->slider.rect.bottom()));
+    std::vector<int> every(kPistonCount + 1);
+    for (int s = 0; s <= kPistonCount; ++s)
+        every[static_cast<size_t>(s)] = s;
+    EXPECT_EQ(stages, every);
+    EXPECT_EQ(ended.count(), 1);
+    EXPECT_EQ(window->Face().Shoe(kCrescendo), kPistonCount);
+
+    // A click on the thumb where it stands changes nothing and ends nothing.
+    const QRect thumb = shoe->slider.ThumbRect(kPistonCount);
+    QTest::mouseClick(&Canvas(), Qt::LeftButton, {}, thumb.center());
+    EXPECT_EQ(ended.count(), 1);
+}
+
+TEST_F(Playing, AFileLoadedAndPlayedFromThePanelSoundsShowsItsTimeAndStopsClean)
+{
+    const fs::path piece = base / "piece.mid";
+    ASSERT_TRUE(test::WriteRegistrationPiece(piece.string()));
+    const auto button = [this](int id) {
+        for (const auto& b : Layout().player.buttons)
+            if (b.id == id)
+                return b.shape.boundingRect().center();
+        ADD_FAILURE() << "no button " << id;
+        return QPoint();
+    };
+    // The Load button opens the file dialog; the organist picks the piece.
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(dialog->nameFilters().contains("MIDI Files (*.mid)"));
+        dialog->selectFile(QString::fromStdString(piece.string()));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    QTest::mouseClick(&Canvas(), Qt::LeftButton, {}, button(kPlayerLoadButton));
+    MidiFilePlayer& player = *organ->Player();
+    ASSERT_TRUE(player.Loaded());
+    const QRect elapsed = Layout().player.elapsed;
+    const QImage before = Canvas().grab(elapsed).toImage();
+
+    QTest::mouseClick(&Canvas(), Qt::LeftButton, {}, button(kPlayerPlayButton));
+    EXPECT_TRUE(player.PlayButtonDown());
+    // The Solo's chord at half a second; the first tick at one.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player.Elapsed() >= 1; }, 10000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(player.ElapsedText(), "00:01");
+    EXPECT_NE(Canvas().grab(elapsed).toImage(), before) << "the time is shown";
+
+    QTest::mouseClick(&Canvas(), Qt::LeftButton, {}, button(kPlayerPlayButton)); // stop
+    EXPECT_FALSE(player.Playing());
+    EXPECT_FALSE(player.PlayButtonDown());
+    EXPECT_EQ(VoicesLeft(), 0);
+    const auto logged = Close();
+    EXPECT_FALSE(NotesOn(logged, 6).empty()) << "the Solo's Tibia sounded the chord\n" << Dump(logged);
+}
+
+} // namespace
