@@ -215,16 +215,34 @@ TEST_F(Window, TheNameplatePanicsAndTheBackgroundDoesNothing)
     EXPECT_EQ(inputs.calls, (std::vector<std::string>{"disable", "stop", "start", "enable"}));
 }
 
-TEST_F(Window, AStopDrawnByMidiShowsDrawn)
+TEST_F(Window, WhatMidiPlaysShows)
 {
     Open();
     constexpr int kTibia = 7; // "8 TIBIA" of the Solo
-    // The default control entry: controller 81 on channel 16 draws the item in its value.
-    std::thread worker([this] { console.ProcessEvent(kDevice, 0xBF | (81u << 8) | (uint32_t(kTibia) << 16)); });
+    const ui::PlacedSlider* swell = nullptr;
+    for (const ui::PlacedSlider& s : window->Canvas().Layout().sliders)
+        if (s.shoe == kSwellMain && s.slider.thumb == ui::SkinSlider::Thumb::ShoeBody)
+            swell = &s;
+    ASSERT_NE(swell, nullptr);
+    const QImage shoeBefore = Canvas().grab(swell->slider.rect).toImage();
+
+    // From the MIDI input worker's thread, as the organ runs: controller 81 on
+    // channel 16 draws the item in its value, controller 11 moves the Main
+    // swell, and the Solo's channel 1 plays middle C.
+    std::thread worker([this] {
+        console.ProcessEvent(kDevice, 0xBF | (81u << 8) | (uint32_t(kTibia) << 16));
+        console.ProcessEvent(kDevice, 0xBF | (11u << 8) | (100u << 16));
+        console.ProcessEvent(kDevice, 0x90 | (60u << 8) | (100u << 16));
+    });
     worker.join();
-    QCoreApplication::processEvents(); // the queued repaint
+    QCoreApplication::processEvents(); // the one queued repaint
     EXPECT_TRUE(console.registration.Test(kTibia));
     EXPECT_EQ(ShownAt(CentreOf(kTibia)), Shown::On);
+    EXPECT_EQ(window->Face().Shoe(kSwellMain), 100);
+    EXPECT_NE(Canvas().grab(swell->slider.rect).toImage(), shoeBefore) << "the shoe moved on screen";
+    const ui::KeyShape* c = window->Canvas().Layout().Key(0, 60 - console.Division(0).keyboard.lowestNote);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(ShownAt(c->shape.boundingRect().center()), Shown::On) << "the key lights up";
 }
 
 TEST_F(Window, AtScaleOneTheFaceIsTheSkinWithTheRegistrationDrawn)
