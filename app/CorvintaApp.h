@@ -2,6 +2,7 @@
 // The organ as a whole: start-up in its fixed order, the running organ, and
 // shutdown in reverse. The window and the headless program both use it.
 
+#include "app/CombinationCommands.h"
 #include "app/CommandLine.h"
 #include "engine/MidiLog.h"
 #include "engine/MidiRecorder.h"
@@ -62,6 +63,8 @@ public:
     MidiInput& Input() { return *input_; }
     IMidiSystem& Midi() { return *midi_; }
     const PersistedFiles& Files() const { return files_; }
+    // The console menu's combination commands, on the files this run uses.
+    CombinationCommands Combinations() { return {*console_, files_}; }
     // Where the organist's files are kept this run.
     const OrganistFiles& Organist() const { return organistFiles_; }
     MidiLog* Log() { return log_.get(); }

@@ -358,8 +358,12 @@ void OutputEngine::SendToMerged(uint32_t message)
     if (!console_.Settings().console.mergedOutEnabled)
         return;
     const int slot = ranks_[kMergedOutIndex]->outputSlot;
-    if (slot >= 0 && slot < static_cast<int>(outputs_.size()))
-        outputs_[static_cast<size_t>(slot)]->Send(message);
+    if (slot < 0 || slot >= static_cast<int>(outputs_.size()))
+        return;
+    outputs_[static_cast<size_t>(slot)]->Send(message);
+    // The log shows the merged output's copy as the merged rank's message.
+    if (observer_)
+        observer_->RankSent(kMergedOutIndex, outputDevice_[static_cast<size_t>(slot)], message);
 }
 
 } // namespace corvinta

@@ -198,12 +198,14 @@ void CConsole::Restore()
 
 void CConsole::Swell(int shoe, uint8_t value)
 {
+    swell_[static_cast<size_t>(shoe)] = value;
     if (!settings_.console.useSingleSwell) {
         Push(RequestType::Expression, shoe, value, 0);
         display_->ShoeMoved(shoe, value);
         return;
     }
     for (int s : {0, 1}) {
+        swell_[static_cast<size_t>(s)] = value;
         Push(RequestType::Expression, s, value, 0);
         display_->ShoeMoved(s, value);
     }

@@ -130,6 +130,18 @@ public:
     void EffectTab(int item, bool pressed);
     // Stops every input and silences the organ, then starts again.
     void Panic();
+    // The two halves of a panic, apart: while new settings are applied the
+    // inputs stay stopped, the engine holds its requests and nothing sounds.
+    void PauseInput();
+    void ResumeInput();
+    // Sends the shoes' positions and the tremulants' states again (new
+    // outputs know nothing of them); requests wait while the engine holds.
+    void ResendShoesAndTremulants();
+    // Replaces every piston's memory at once, under the console lock, so a
+    // piston fired by MIDI meanwhile sees the old memory or the new, whole.
+    void InstallCombinations(const std::vector<PistonMemory>& memory);
+    // Runs change with the console lock held (a memory level imported while the organ plays).
+    void ChangeCombinations(const std::function<void()>& change);
     // A console key of the computer keyboard pressed or released; what it
     // asks of the window (the player, the re-layout) comes back.
     WindowKeyAction ConsoleKey(int virtualKey, bool released);
@@ -182,6 +194,8 @@ private:
     void SelectMemoryLevel(int level);
     void PistonSound();
     void PanicLocked();
+    void PauseInputLocked();
+    void ResumeInputLocked();
 
     void BuildDivisions();
     void BuildTremulants();
@@ -210,6 +224,7 @@ private:
     // MAP, SET, MEM: changed under the lock, read by the window without it.
     std::array<std::atomic<bool>, 3> latched_{};
     int crescendoStage_ = 0;         // 0..23
+    std::array<uint8_t, 2> swell_{}; // the swell shoes' last positions
     ItemSet crescendoSet_;
     uint8_t previousMemLevel_ = 0;
 };

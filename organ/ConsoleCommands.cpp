@@ -103,6 +103,25 @@ void CConsole::Panic()
 
 void CConsole::PanicLocked()
 {
+    PauseInputLocked();
+    ResumeInputLocked();
+    RestoreFocus();
+}
+
+void CConsole::PauseInput()
+{
+    std::lock_guard lock(stateMutex_);
+    PauseInputLocked();
+}
+
+void CConsole::ResumeInput()
+{
+    std::lock_guard lock(stateMutex_);
+    ResumeInputLocked();
+}
+
+void CConsole::PauseInputLocked()
+{
     if (inputs_) {
         inputs_->SetInputEnabled(false);
         inputs_->StopAll();
@@ -119,14 +138,50 @@ void CConsole::PanicLocked()
         division->secondTouchLevel.store(0);
     }
     display_->KeyboardsCleared();
+}
 
+void CConsole::ResumeInputLocked()
+{
     if (inputs_)
         inputs_->StartAll();
     if (output_)
         output_->SetHold(false);
     if (inputs_)
         inputs_->SetInputEnabled(true);
-    RestoreFocus();
+}
+
+void CConsole::ResendShoesAndTremulants()
+{
+    std::lock_guard lock(stateMutex_);
+    for (int shoe : {0, 1}) {
+        // One shoe moving both swells would send the first's position twice.
+        if (settings_.console.useSingleSwell && shoe == 1)
+            break;
+        Swell(shoe, swell_[static_cast<size_t>(shoe)]);
+    }
+    ReapplyCrescendo();
+    for (int t = 0; t < TremulantCount(); ++t) {
+        const bool on = Trem(t).shown;
+        Push(RequestType::Tremulant, 0, t, on ? 1 : 0);
+        Trem(t).sounding = on;
+        registration.Set(Trem(t).item, on);
+    }
+    registrationChanged = true;
+}
+
+void CConsole::InstallCombinations(const std::vector<PistonMemory>& memory)
+{
+    std::lock_guard lock(stateMutex_);
+    for (int p = 0; p < PistonCount() && p < static_cast<int>(memory.size()); ++p) {
+        Piston(p).drawn = memory[static_cast<size_t>(p)].drawn;
+        Piston(p).scope = memory[static_cast<size_t>(p)].scope;
+    }
+}
+
+void CConsole::ChangeCombinations(const std::function<void()>& change)
+{
+    std::lock_guard lock(stateMutex_);
+    change();
 }
 
 } // namespace corvinta

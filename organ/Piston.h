@@ -6,6 +6,13 @@
 
 namespace corvinta {
 
+// What a piston remembers: per memory level, the items it draws and the
+// items it may change.
+struct PistonMemory {
+    std::array<ItemSet, kMemoryLevelCount> drawn;
+    std::array<ItemSet, kMemoryLevelCount> scope;
+};
+
 struct CPiston : CConsoleTab {
     std::array<ItemSet, kMemoryLevelCount> drawn;
     std::array<ItemSet, kMemoryLevelCount> scope;

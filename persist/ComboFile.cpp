@@ -123,17 +123,17 @@ std::string CComboFile::OriginalCopyName(const std::string& path, uint32_t versi
     return path + ".v" + std::to_string(version);
 }
 
-ComboLoadOutcome CComboFile::Load(CConsole& console, const std::string& path, const std::string& configFileName)
+std::optional<std::vector<PistonMemory>> CComboFile::Read(CConsole& console, const std::string& path, bool& present,
+                                                          bool& quit)
 {
     const int pistons = console.PistonCount();
-    constexpr const char* kCaption = "Corvinta Combination Initialization";
     IUserMessages& messages = console.Messages();
 
     // Nothing past the largest file that can be read is looked at.
     const size_t largest = kHeaderSize + 100 * size_t(pistons) * kRecordSize;
     std::vector<uint8_t> bytes(largest);
     size_t size = 0;
-    const bool present = [&] {
+    present = [&] {
         std::FILE* file = OpenForReading(path);
         if (!file)
             return false;
@@ -154,17 +154,28 @@ ComboLoadOutcome CComboFile::Load(CConsole& console, const std::string& path, co
                     "Corvinta Error");
         return false;
     };
-    bool quit = false;
     const auto askOldest = [&] {
-        // Unattended, the file is left as it is and the program ends.
+        // Unattended, the file is left as it is.
         return messages.Show({"Old .cbo file with 100 memory levels. Only first 10 will be read.\nRemaining combinations will be lost.\nDo you want to continue?",
-                              kCaption, MessageIcon::Information, MessageButtons::YesNo, MessageAnswer::No}) ==
+                              kComboFileCaption, MessageIcon::Information, MessageButtons::YesNo, MessageAnswer::No}) ==
                    MessageAnswer::Yes &&
                keepOriginal();
     };
     std::optional<std::vector<PistonMemory>> memory = Parse(bytes.data(), size, pistons, askOldest, quit);
     if (!quit && memory && old && *version != kOldestVersion && !keepOriginal())
         quit = true;
+    if (quit)
+        return std::nullopt;
+    return memory;
+}
+
+ComboLoadOutcome CComboFile::Load(CConsole& console, const std::string& path, const std::string& configFileName)
+{
+    const int pistons = console.PistonCount();
+    IUserMessages& messages = console.Messages();
+    bool present = false;
+    bool quit = false;
+    std::optional<std::vector<PistonMemory>> memory = Read(console, path, present, quit);
     if (quit)
         return ComboLoadOutcome::Quit;
     const bool unusable = present && !memory;
@@ -175,7 +186,7 @@ ComboLoadOutcome CComboFile::Load(CConsole& console, const std::string& path, co
         messages.Show({text, "Corvinta Initialization", MessageIcon::Information});
     } else if (configFileName == kBaseCampFileName &&
                messages.Show({"Do you want to restore base camp combinations?\nPrevious default combinations will be lost.",
-                              kCaption, MessageIcon::Information, MessageButtons::YesNo, MessageAnswer::No}) == MessageAnswer::Yes) {
+                              kComboFileCaption, MessageIcon::Information, MessageButtons::YesNo, MessageAnswer::No}) == MessageAnswer::Yes) {
         memory.reset();
     }
 
@@ -193,11 +204,22 @@ ComboLoadOutcome CComboFile::Load(CConsole& console, const std::string& path, co
     return unusable ? ComboLoadOutcome::DefaultsOverUnusableFile : ComboLoadOutcome::Defaults;
 }
 
-bool CComboFile::Save(CConsole& console, const std::string& path, bool keepAsBadFirst)
+std::vector<PistonMemory> CComboFile::Memory(CConsole& console)
 {
     std::vector<PistonMemory> memory(static_cast<size_t>(console.PistonCount()));
     for (int p = 0; p < console.PistonCount(); ++p)
         memory[size_t(p)] = {console.Piston(p).drawn, console.Piston(p).scope};
+    return memory;
+}
+
+bool CComboFile::Save(CConsole& console, const std::string& path, bool keepAsBadFirst)
+{
+    return Write(Memory(console), console.Messages(), path, keepAsBadFirst);
+}
+
+bool CComboFile::Write(const std::vector<PistonMemory>& memory, IUserMessages& messages, const std::string& path,
+                       bool keepAsBadFirst)
+{
     const std::vector<uint8_t> bytes = Format(memory);
 
     if (!keepAsBadFirst || KeepAsBad(path)) {
@@ -208,7 +230,7 @@ bool CComboFile::Save(CConsole& console, const std::string& path, bool keepAsBad
                 return true;
         }
     }
-    ShowWarning(console.Messages(), "Cannot create combination file!\nYour combinations will not be saved.", "Corvinta Error");
+    ShowWarning(messages, "Cannot create combination file!\nYour combinations will not be saved.", "Corvinta Error");
     return false;
 }
 

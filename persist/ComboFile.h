@@ -4,6 +4,7 @@
 
 #include "organ/ItemSet.h"
 #include "organ/OrganTables.h"
+#include "organ/Piston.h"
 
 #include <array>
 #include <cstddef>
@@ -15,13 +16,10 @@
 namespace corvinta {
 
 class CConsole;
+class IUserMessages;
 
+inline constexpr const char* kComboFileCaption = "Corvinta Combination Initialization";
 inline constexpr const char* kDefaultComboFileName = "Corvinta.cbo";
-
-struct PistonMemory {
-    std::array<ItemSet, kMemoryLevelCount> drawn;
-    std::array<ItemSet, kMemoryLevelCount> scope;
-};
 
 enum class ComboLoadOutcome {
     FromFile, // the memory came from the file
@@ -44,11 +42,20 @@ public:
     // offers to restore the built-in memory. An old file is converted only
     // once its original is kept beside it as NAME.v600 (or NAME.v867).
     static ComboLoadOutcome Load(CConsole& console, const std::string& path, const std::string& configFileName);
+    // Reads the file without installing it: nullopt when it is missing
+    // (present false), unusable, or the organist declined to convert it
+    // (quit true). Old files are converted as Load does.
+    static std::optional<std::vector<PistonMemory>> Read(CConsole& console, const std::string& path, bool& present,
+                                                         bool& quit);
+    // Every piston's memory as it stands (under the console lock while the organ plays).
+    static std::vector<PistonMemory> Memory(CConsole& console);
 
     // Writes the version-868 layout; on failure tells the user and leaves any
     // previous file as it was. keepAsBadFirst: the file there did not load;
     // it is kept as NAME.bad first, and nothing is written if it cannot be.
     static bool Save(CConsole& console, const std::string& path, bool keepAsBadFirst = false);
+    static bool Write(const std::vector<PistonMemory>& memory, IUserMessages& messages, const std::string& path,
+                      bool keepAsBadFirst = false);
 
     static std::string OriginalCopyName(const std::string& path, uint32_t version);
 
