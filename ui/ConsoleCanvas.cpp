@@ -228,8 +228,12 @@ void ConsoleCanvas::Press(QPoint p, Qt::MouseButton button)
         console_.RestoreFocus();
         return;
     }
-    if (button != Qt::LeftButton)
+    if (button == Qt::RightButton) {
+        // Away from the controls: the console's menu.
+        if (!layout_.ControlAt(p) && !layout_.SliderAt(p))
+            emit MenuRequested(mapToGlobal(p));
         return;
+    }
     if (held_ || dragged_ || heldPlayerButton_) // a press whose release never came
         Release(Qt::LeftButton);
     if (const PlacedSlider* s = layout_.SliderAt(p); s && (s->shoe >= 0 || player_)) {
@@ -407,6 +411,10 @@ void ConsoleCanvas::keyPressEvent(QKeyEvent* event)
     // X11 repeats a held key as release and press pairs, both marked.
     if (event->isAutoRepeat())
         return;
+    if (event->key() == Qt::Key_Menu) {
+        emit MenuRequested(mapToGlobal(rect().center()));
+        return;
+    }
     const int key = VirtualKeyOf(event->key(), event->modifiers());
     OnScreenKeyboard* keyboard = keyboards_[kComputerKeysDivision].get();
     if (!key || !keyboard) {

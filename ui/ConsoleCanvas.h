@@ -45,6 +45,8 @@ public:
 signals:
     // A drag of a shoe (0..2) or the tempo slider (-1) that moved it has ended.
     void SliderDragEnded(int shoe);
+    // A right-click away from the controls, or the Menu key: the console's menu, here on the screen.
+    void MenuRequested(QPoint screenPosition);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

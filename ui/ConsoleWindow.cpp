@@ -25,6 +25,12 @@ ConsoleWindow::~ConsoleWindow()
     console_.SetDisplay(nullptr);
 }
 
+void ConsoleWindow::SetMenu(ConsoleMenu* menu)
+{
+    menu_ = menu;
+    connect(canvas_, &ConsoleCanvas::MenuRequested, menu, &ConsoleMenu::Open);
+}
+
 void ConsoleWindow::ShowModelState()
 {
     for (int d = 0; d < console_.DivisionCount(); ++d) {

@@ -5,6 +5,7 @@
 #include "organ/Console.h"
 #include "ui/ConsoleCanvas.h"
 #include "ui/ConsoleFaceState.h"
+#include "ui/ConsoleMenu.h"
 #include "ui/PlayerDialogs.h"
 #include "ui/WindowDisplay.h"
 
@@ -24,6 +25,9 @@ public:
     ConsoleCanvas& Canvas() { return *canvas_; }
     ConsoleFaceState& Face() { return face_; }
     IPlayerDialogs& Dialogs() { return dialogs_; }
+    // The console's menu, once the organ it commands is ready (null before).
+    void SetMenu(ConsoleMenu* menu);
+    ConsoleMenu* Menu() { return menu_; }
     // Shows the organ's state on every control: the registration, the
     // latched buttons and the memory level. Call before input is enabled.
     void ShowModelState();
@@ -40,6 +44,7 @@ private:
     PlayerDialogs dialogs_{this};
     ConsoleCanvas* canvas_;
     std::function<void()> closeAction_;
+    ConsoleMenu* menu_ = nullptr; // owned as a child
 };
 
 } // namespace corvinta::ui

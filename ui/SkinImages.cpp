@@ -55,6 +55,7 @@ std::unique_ptr<ConsoleWindow> OpenConsoleWindow(CCorvintaApp& organ, skin::Skin
         canvas->RequestRepaint();
     };
     organ.ConsoleReady(std::move(links));
+    window->SetMenu(new ConsoleMenu(organ, *window));
     canvas->SetPlayer(organ.Player());
     canvas->setFocus(Qt::OtherFocusReason);
     return window;

@@ -7,12 +7,15 @@
 #include "app/CorvintaApp.h"
 #include "platform/RecordingUserMessages.h"
 #include "skin/SkinLibrary.h"
+#include "ui/ConsoleMenu.h"
 #include "ui/SkinImages.h"
 
 #include <fluidsynth.h>
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
@@ -335,6 +338,68 @@ TEST_F(Playing, AFileLoadedAndPlayedFromThePanelSoundsShowsItsTimeAndStopsClean)
     EXPECT_EQ(VoicesLeft(), 0);
     const auto logged = Close();
     EXPECT_FALSE(NotesOn(logged, 6).empty()) << "the Solo's Tibia sounded the chord\n" << Dump(logged);
+}
+
+TEST_F(Playing, ARightClickAwayFromTheControlsOpensTheConsoleMenu)
+{
+    // On a stop tab the right button does nothing.
+    const QPoint tab = Layout().ItemRegion(7).boundingRect().center();
+    QTest::mouseClick(&Canvas(), Qt::RightButton, {}, tab);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+
+    QTest::mouseClick(&Canvas(), Qt::RightButton, {}, QPoint(4, 4)); // the frame's corner
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    QStringList entries;
+    for (QAction* action : menu->actions())
+        entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    EXPECT_EQ(entries, (QStringList{"Load Combo File", "Save Combo File", "Save Combo File As...", "-",
+                                    "Import Memory Level", "Export Memory Level", "-", "Corvinta Settings...",
+                                    "&About the Corvinta..."}));
+    menu->close();
+
+    QTest::keyClick(&Canvas(), Qt::Key_Menu); // the Menu key opens it too
+    menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    menu->close();
+}
+
+TEST_F(Playing, TheAboutBoxShowsTheVersionAndSaveAsWritesTheChosenFileOnly)
+{
+    ui::ConsoleMenu& menu = *window->Menu();
+    QString about;
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->windowTitle(), "About the Corvinta Virtual Organ");
+        about = box->findChild<QLabel*>("AboutText")->text();
+        static_cast<QDialog*>(box)->accept();
+    });
+    menu.About();
+    EXPECT_TRUE(about.startsWith("Corvinta Style 216 ver 0.88\n\n"));
+    EXPECT_TRUE(about.contains("Use Panic to silence a cipher (stuck note)."));
+    EXPECT_TRUE(about.contains(QString::fromLatin1(VersionText()).trimmed())) << about.toStdString();
+
+    // Save as: the name without its suffix gets ".cbo"; the folder stays.
+    const fs::path folder = fs::current_path();
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(dialog->nameFilters().contains("Combination Files (*.cbo)"));
+        fs::create_directories(base / "elsewhere");
+        dialog->setDirectory(QString::fromStdString((base / "elsewhere").string()));
+        dialog->selectFile("mine");
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    menu.SaveComboFileAs();
+    EXPECT_TRUE(fs::exists(base / "elsewhere" / "mine.cbo"));
+    EXPECT_EQ(fs::current_path(), folder);
+
+    // Cancel writes nothing.
+    QTimer::singleShot(0, [] { static_cast<QDialog*>(QApplication::activeModalWidget())->reject(); });
+    menu.ExportMemoryLevel();
+    EXPECT_FALSE(fs::exists(base / "elsewhere" / "mine.csv"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(base / "elsewhere"), fs::directory_iterator()), 1);
 }
 
 } // namespace
