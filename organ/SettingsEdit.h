@@ -17,6 +17,12 @@ namespace corvinta {
 
 class CConsole;
 
+// The control list's three pages.
+enum class ControlPage { Expression = 0, Pistons = 1, Stops = 2 };
+// What a control cell's right-click offers: nothing, the divisions (and
+// "<auxiliary>"), or the numbers 0..127.
+enum class ControlMenu { None, Divisions, Numbers };
+
 // Input list columns and rank list columns, as the dialog numbers them.
 enum InputColumn { kInputDivision, kInputDevice, kInputChannel, kInputLow, kInputHigh, kInputTranspose,
                    kInputMethod, kInputPressure, kInputPartnerChannel, kInputColumns };
@@ -60,6 +66,16 @@ public:
     int MergedDevice() const;
     void SetMergedDevice(int outputIndex);
 
+    // The control list. Stops: `group` is the division chosen (0..5), or
+    // the division count for the tremulants.
+    static std::vector<std::string> ControlHeaders(ControlPage page);
+    std::vector<std::string> StopGroups() const; // "Solo stops" ... "Tremulants"
+    int ControlRowCount(ControlPage page, int group) const;
+    std::string ControlCell(ControlPage page, int group, int row, int column) const;
+    ControlMenu ControlCellMenu(ControlPage page, int group, int row, int column) const;
+    // value: a division index or 255 for the auxiliary entry, or a number 0..127.
+    void SetControlCell(ControlPage page, int group, int row, int column, int value);
+
     // Everything else the dialog shows and edits in place.
     OrganSettings& Settings() { return settings_; }
     const OrganSettings& Settings() const { return settings_; }
@@ -89,6 +105,8 @@ public:
     static int& LastPage();
 
 private:
+    // The working copy's slot a control cell shows, -1 for none.
+    int ControlSlot(ControlPage page, int group, int row, int column, bool& program) const;
     int DivisionOfRow(int row) const { return inputRows_[static_cast<size_t>(row)]; }
     int PartnerOf(int division) const;
     std::string InputDeviceName(uint16_t device) const;

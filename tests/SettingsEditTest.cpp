@@ -161,6 +161,36 @@ TEST_F(Edit, OkChecksInOrderAndSaysWhatIsWrong)
     EXPECT_EQ(edited->settings.ranks[0].channel, 16);
 }
 
+TEST_F(Edit, TheControlListShowsAndSetsEachPartOfAnAssignment)
+{
+    SettingsEdit edit(console);
+    // Solo stop 7, "\n\n8\nTIBIA\n": drawn by controller 81 value 7 on the control entry.
+    EXPECT_EQ(edit.ControlCell(ControlPage::Stops, 0, 7, 0), "8 TIBIA");
+    EXPECT_EQ(edit.ControlCell(ControlPage::Stops, 0, 7, 1), "aux");
+    EXPECT_EQ(edit.ControlCell(ControlPage::Stops, 0, 7, 2), "81");
+    EXPECT_EQ(edit.ControlCell(ControlPage::Stops, 0, 7, 3), "7");
+    EXPECT_EQ(edit.StopGroups().back(), "Tremulants");
+    edit.SetControlCell(ControlPage::Stops, 0, 7, 1, 2);  // on the Accompaniment's input
+    edit.SetControlCell(ControlPage::Stops, 0, 7, 2, 20); // controller 20
+    edit.SetControlCell(ControlPage::Stops, 0, 7, 3, 64); // value 64
+    EXPECT_EQ(edit.ControlCell(ControlPage::Stops, 0, 7, 1), console.Division(2).name);
+    EXPECT_EQ(edit.Controls().controllers[ControlWorkingCopy::OnSlot(7)], ControlCode(2, 20, 64));
+    // A piston's five levels answer on the input chosen for it.
+    edit.SetControlCell(ControlPage::Pistons, 0, 0, 3, 50); // PC +1
+    edit.SetControlCell(ControlPage::Pistons, 0, 0, 1, 4);  // ON: the Pedal's input
+    EXPECT_EQ(RoutingEntryOf(edit.Controls().programs[ControlWorkingCopy::PistonSlot(0, 1)]), 4);
+    EXPECT_EQ(edit.ControlCellMenu(ControlPage::Expression, 0, 3, 3), ControlMenu::None) << "the memory level has no range";
+    EXPECT_EQ(edit.ControlCellMenu(ControlPage::Expression, 0, 0, 3), ControlMenu::Numbers);
+
+    RecordingUserMessages quiet;
+    quiet.Answer(MessageAnswer::Yes);
+    const auto edited = edit.Confirm(quiet);
+    ASSERT_TRUE(edited);
+    const auto* items = edited->assignments.device.controllers.ItemsFor(ControlCode(2, 20, 64));
+    ASSERT_NE(items, nullptr);
+    EXPECT_EQ(items->front(), StopItemCode(0, 7, true));
+}
+
 TEST(SettingsEditFonts, TheBankOffsetMustBeGivenAndBetween0And127)
 {
     EXPECT_EQ(SettingsEdit::BankOffsetProblem(""), "Please specify bank offset.");
