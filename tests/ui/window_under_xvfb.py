@@ -165,18 +165,33 @@ def main():
             organ.wait(timeout=DEADLINE)
             return
 
-        # The Tibia tremulant's tab (tab number 99) sends its rank's tremulant message.
-        x, y = centre_of_region(preview, 99)
-        subprocess.run(["xdotool", "mousemove", "--window", console, str(x), str(y), "click", "1"], env=env, check=True)
-        # "8 TIBIA" of the Solo, item 7.
-        x, y = centre_of_region(preview, 7)
-        subprocess.run(["xdotool", "mousemove", "--window", console, str(x), str(y), "click", "1"], env=env, check=True)
-
-        def tibia_rank_logged():
+        def tremulant_sent():
+            """A Tibia rank message its voice at start never sends: its
+            tremulant's patch (a program other than the first) or modulation."""
             if not os.path.exists(log):
                 return False
-            return any(line.split()[1:2] == ["6"] for line in open(log))
-        wait_for("the Tibia rank in the MIDI log", tibia_rank_logged)
+            first_program = None
+            for line in open(log):
+                fields = line.split()
+                if len(fields) != 6 or fields[1] != "6":
+                    continue
+                status, data1 = fields[3].lower(), fields[4].lower()
+                if status == "c6":
+                    if first_program is None:
+                        first_program = data1
+                    elif data1 != first_program:
+                        return True
+                if status == "b6" and int(data1, 16) == 1:
+                    return True
+            return False
+        # "8 TIBIA" of the Solo (item 7), then the Tibia tremulant's tab (tab
+        # number 99), which sends its rank's tremulant message: once that is
+        # in the log, both clicks have been handled, in order.
+        x, y = centre_of_region(preview, 7)
+        subprocess.run(["xdotool", "mousemove", "--window", console, str(x), str(y), "click", "1"], env=env, check=True)
+        x, y = centre_of_region(preview, 99)
+        subprocess.run(["xdotool", "mousemove", "--window", console, str(x), str(y), "click", "1"], env=env, check=True)
+        wait_for("the Tibia tremulant in the MIDI log", tremulant_sent)
 
         organ.send_signal(signal.SIGTERM)
         if organ.wait(timeout=DEADLINE) != 0:
