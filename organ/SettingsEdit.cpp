@@ -180,7 +180,8 @@ std::string SettingsEdit::RankCell(int rank, int column) const
 
 void SettingsEdit::SetRankCell(int rank, int column, int value)
 {
-    if (!OutputsEnabled() && (column == kRankDevice || column == kRankChannel || column == kRankVolume))
+    // Without MIDI outputs every rank plays FluidSynth: only the device has no choice.
+    if (!OutputsEnabled() && column == kRankDevice)
         return;
     RNKSETTINGS& s = settings_.ranks[static_cast<size_t>(rank)];
     switch (column) {

@@ -99,17 +99,24 @@ TEST_F(Edit, ADeletedDeviceLeavesItsDivisionsListeningToEveryDevice)
     EXPECT_EQ(edited->inputDevicesInUse, std::vector<std::string>{"Swell keyboard"});
 }
 
-TEST_F(Edit, WithoutOutputsTheRanksKeepTheirValues)
+TEST_F(Edit, WithoutOutputsTheRanksKeepTheirValuesAndStayOnFluidSynth)
 {
     console.outputDevicesPresent.clear();
     SettingsEdit edit(console);
     EXPECT_FALSE(edit.OutputsEnabled());
     const RNKSETTINGS before = edit.Settings().ranks[3];
-    edit.SetRankCell(3, kRankChannel, 9);
-    edit.SetRankCell(3, kRankVolume, 1);
-    EXPECT_EQ(edit.Settings().ranks[3].channel, before.channel);
     EXPECT_EQ(edit.RankCell(3, kRankVolume), std::to_string(VolumeStepOf(before.volume)));
     EXPECT_EQ(edit.RankCell(3, kRankDevice), "Corvinta Fluidsynth");
+    edit.SetRankCell(3, kRankDevice, 0);
+    EXPECT_EQ(edit.Settings().ranks[3].deviceId, before.deviceId);
+    // FluidSynth needs no MIDI output: its channel stays the organist's to choose.
+    edit.SetRankCell(3, kRankChannel, 9);
+    EXPECT_EQ(edit.Settings().ranks[3].channel, 9);
+    RecordingUserMessages quiet;
+    quiet.Answer(MessageAnswer::Yes);
+    const auto edited = edit.Confirm(quiet);
+    ASSERT_TRUE(edited);
+    EXPECT_FALSE(edited->volumeSteps[3]) << "a volume nobody edited is not converted";
 }
 
 TEST_F(Edit, OkChecksInOrderAndSaysWhatIsWrong)

@@ -206,6 +206,10 @@ void ConsoleCanvas::mouseMoveEvent(QMouseEvent* event)
 
 void ConsoleCanvas::mouseReleaseEvent(QMouseEvent* event)
 {
+    if (event->button() == Qt::RightButton && menuPending_) {
+        menuPending_ = false;
+        emit MenuRequested(mapToGlobal(event->position().toPoint()));
+    }
     Release(event->button());
 }
 
@@ -229,9 +233,9 @@ void ConsoleCanvas::Press(QPoint p, Qt::MouseButton button)
         return;
     }
     if (button == Qt::RightButton) {
-        // Away from the controls: the console's menu.
-        if (!layout_.ControlAt(p) && !layout_.SliderAt(p))
-            emit MenuRequested(mapToGlobal(p));
+        // Away from the controls: the console's menu, once the button is up,
+        // so its release cannot choose the entry that opens under the pointer.
+        menuPending_ = !layout_.ControlAt(p) && !layout_.SliderAt(p);
         return;
     }
     if (held_ || dragged_ || heldPlayerButton_) // a press whose release never came

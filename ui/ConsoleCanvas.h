@@ -88,6 +88,7 @@ private:
     const PlacedSlider* dragged_ = nullptr;
     bool dragChanged_ = false;
     QPoint grip_; // where on the thumb a drag took hold of it
+    bool menuPending_ = false; // a right-click away from the controls, until its release
 
 };
 

@@ -67,12 +67,7 @@ ConsoleMenu::ConsoleMenu(CCorvintaApp& organ, QWidget& window)
     menu_->addAction(QStringLiteral("Import Memory Level"), this, [this] { Run([this] { ImportMemoryLevel(); }); });
     menu_->addAction(QStringLiteral("Export Memory Level"), this, [this] { Run([this] { ExportMemoryLevel(); }); });
     menu_->addSeparator();
-    settings_ = menu_->addAction(QStringLiteral("Corvinta Settings..."), this, [this] {
-        Run([this] {
-            if (settingsCommand_)
-                settingsCommand_();
-        });
-    });
+    settings_ = menu_->addAction(QStringLiteral("Corvinta Settings..."), this, [this] { Run([this] { Settings(); }); });
     settings_->setEnabled(false);
     menu_->addAction(QStringLiteral("&About the Corvinta..."), this, [this] { Run([this] { About(); }); });
 }
@@ -85,9 +80,11 @@ void ConsoleMenu::SetSettingsCommand(std::function<void()> command)
     settings_->setEnabled(static_cast<bool>(settingsCommand_));
 }
 
+// Just beside the pointer, not under it: the click that asked for the menu
+// must not also choose its first entry.
 void ConsoleMenu::Open(QPoint screenPosition)
 {
-    menu_->popup(screenPosition);
+    menu_->popup(screenPosition + QPoint(2, 2));
 }
 
 void ConsoleMenu::Run(const std::function<void()>& command)
@@ -122,6 +119,12 @@ void ConsoleMenu::ImportMemoryLevel()
 void ConsoleMenu::ExportMemoryLevel()
 {
     organ_.Combinations().ExportLevel(ChooseFile(window_, QFileDialog::AcceptSave, kCsvFilter, "csv"), ListSeparator());
+}
+
+void ConsoleMenu::Settings()
+{
+    if (settingsCommand_)
+        settingsCommand_();
 }
 
 void ConsoleMenu::About()

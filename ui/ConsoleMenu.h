@@ -38,6 +38,7 @@ public:
     void ImportMemoryLevel();
     void ExportMemoryLevel();
     void About();
+    void Settings();
 
 private:
     // Runs a command and gives the keyboards the focus back after it.

@@ -28,7 +28,9 @@ ConsoleWindow::~ConsoleWindow()
 void ConsoleWindow::SetMenu(ConsoleMenu* menu)
 {
     menu_ = menu;
-    connect(canvas_, &ConsoleCanvas::MenuRequested, menu, &ConsoleMenu::Open);
+    // Queued: a menu opened inside the click's own release would be handed
+    // that release and take the entry under the pointer at once.
+    connect(canvas_, &ConsoleCanvas::MenuRequested, menu, &ConsoleMenu::Open, Qt::QueuedConnection);
 }
 
 void ConsoleWindow::ShowModelState()

@@ -10,10 +10,12 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QIcon>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -105,6 +107,9 @@ int RunConsoleWindow(const CCommandLineInfoEx& options, int argc, char** argv)
         ShowError(messages, "Cannot create Corvinta window for an unknown reason.", skin::kScreenInitCaption);
         return 1;
     }
+    // Qt takes the organist's locale for everything; numbers the organ
+    // reads and writes (FluidSynth's settings among them) stay in the C locale.
+    std::setlocale(LC_NUMERIC, "C");
     if (skin::AskAboutColourDepth(screen->depth())) {
         const MessageAnswer answer = messages.Show({kColourDepthQuestion, skin::kScreenInitCaption,
                                                     MessageIcon::Warning, MessageButtons::YesNo, MessageAnswer::No});
@@ -140,6 +145,20 @@ int RunConsoleWindow(const CCommandLineInfoEx& options, int argc, char** argv)
     messages.SetParentWindow(window.get());
     StopSignals stopSignals(*window);
     library.Close();
+    // Once a second: say once if MIDI input had to be dropped, in a box that
+    // does not stop the playing.
+    QTimer dropReports;
+    QObject::connect(&dropReports, &QTimer::timeout, window.get(), [&organ, &window] {
+        const std::string report = organ.Input().TakeDropReport();
+        if (report.empty())
+            return;
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Corvinta"), QString::fromStdString(report),
+                                    QMessageBox::Ok, window.get());
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setModal(false);
+        box->show();
+    });
+    dropReports.start(1000);
     // Once the window takes events: scripts and tests wait for this line.
     QTimer::singleShot(0, [] { std::fputs("Corvinta is playing in its window.\n", stderr); });
     const int code = QApplication::exec();

@@ -1,6 +1,8 @@
 #include "ui/SkinImages.h"
 
+#include "app/ApplySettings.h"
 #include "skin/ImageResizer.h"
+#include "ui/SettingsDialog.h"
 
 namespace corvinta::ui {
 
@@ -55,7 +57,20 @@ std::unique_ptr<ConsoleWindow> OpenConsoleWindow(CCorvintaApp& organ, skin::Skin
         canvas->RequestRepaint();
     };
     organ.ConsoleReady(std::move(links));
-    window->SetMenu(new ConsoleMenu(organ, *window));
+    auto* menu = new ConsoleMenu(organ, *window);
+    ConsoleWindow* parent = window.get();
+    menu->SetSettingsCommand([&organ, parent] {
+        ApplySettingsCommand(organ, [parent](CConsole& console) -> std::optional<EditedSettings> {
+            SettingsDialog dialog(console, console.Messages(), parent);
+            if (!dialog.Model().InputsEnabled())
+                console.Messages().Show({"There are no MIDI input devices in the system.\nYou can play the Corvinta with your mouse or computer keyboard.",
+                                         "MIDI input devices", MessageIcon::Information});
+            if (dialog.exec() != QDialog::Accepted)
+                return std::nullopt;
+            return dialog.Result();
+        });
+    });
+    window->SetMenu(menu);
     canvas->SetPlayer(organ.Player());
     canvas->setFocus(Qt::OtherFocusReason);
     return window;

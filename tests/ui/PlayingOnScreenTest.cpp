@@ -7,7 +7,10 @@
 #include "app/CorvintaApp.h"
 #include "platform/RecordingUserMessages.h"
 #include "skin/SkinLibrary.h"
+#include "persist/ConfigFile.h"
 #include "ui/ConsoleMenu.h"
+#include "ui/SettingsDialog.h"
+#include "ui/SoundFontDialog.h"
 #include "ui/SkinImages.h"
 
 #include <fluidsynth.h>
@@ -15,6 +18,11 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QSignalSpy>
@@ -345,9 +353,12 @@ TEST_F(Playing, ARightClickAwayFromTheControlsOpensTheConsoleMenu)
     // On a stop tab the right button does nothing.
     const QPoint tab = Layout().ItemRegion(7).boundingRect().center();
     QTest::mouseClick(&Canvas(), Qt::RightButton, {}, tab);
+    QCoreApplication::processEvents();
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 
+    // The menu opens once the click is over (a queued call), beside the pointer.
     QTest::mouseClick(&Canvas(), Qt::RightButton, {}, QPoint(4, 4)); // the frame's corner
+    QCoreApplication::processEvents();
     auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     ASSERT_NE(menu, nullptr);
     QStringList entries;
@@ -359,6 +370,7 @@ TEST_F(Playing, ARightClickAwayFromTheControlsOpensTheConsoleMenu)
     menu->close();
 
     QTest::keyClick(&Canvas(), Qt::Key_Menu); // the Menu key opens it too
+    QCoreApplication::processEvents();
     menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     ASSERT_NE(menu, nullptr);
     menu->close();
@@ -400,6 +412,105 @@ TEST_F(Playing, TheAboutBoxShowsTheVersionAndSaveAsWritesTheChosenFileOnly)
     menu.ExportMemoryLevel();
     EXPECT_FALSE(fs::exists(base / "elsewhere" / "mine.csv"));
     EXPECT_EQ(std::distance(fs::directory_iterator(base / "elsewhere"), fs::directory_iterator()), 1);
+}
+
+// The settings dialog opened from the menu, worked as the organist works
+// it: right-click menus, OK, Cancel, and the sound font dialog.
+class Settings : public Playing {
+protected:
+    // Runs `work` on the settings dialog once it is open, then the command ends.
+    void WithSettings(std::function<void(ui::SettingsDialog&)> work)
+    {
+        QTimer::singleShot(0, [work] {
+            auto* dialog = qobject_cast<ui::SettingsDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            work(*dialog);
+        });
+        window->Menu()->Settings();
+    }
+    static QAction* Find(QMenu& menu, const QString& text)
+    {
+        for (QAction* a : menu.actions())
+            if (a->text() == text)
+                return a;
+        return nullptr;
+    }
+};
+
+TEST_F(Settings, ARanksChannelChosenFromItsMenuIsWhereItPlaysAfterOk)
+{
+    constexpr int kSoloTibia = 7;
+    Draw(kSoloTibia);
+    const int rank = StopOfItem(kSoloTibia).rank;
+    messages.Answer(MessageAnswer::Yes); // ranks sharing channels: go ahead
+    WithSettings([rank](ui::SettingsDialog& dialog) {
+        dialog.Pages().setCurrentIndex(1);
+        auto* ranks = dialog.findChild<QTableWidget*>("RankList");
+        QMenu* menu = dialog.CellMenu(*ranks, rank, kRankChannel);
+        ASSERT_NE(menu, nullptr);
+        QAction* ten = Find(*menu, "10");
+        ASSERT_NE(ten, nullptr);
+        ten->trigger();
+        EXPECT_EQ(ranks->item(rank, kRankChannel)->text(), "10");
+        dialog.accept();
+    });
+    EXPECT_EQ(organ->Console().Settings().ranks[static_cast<size_t>(rank)].channel, 9);
+    QTest::keyClick(&Canvas(), Qt::Key_Z);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !NotesOn(ReadLog(log), rank).empty(); }, 10000));
+    const auto logged = Close();
+    for (const LoggedMessage& m : logged)
+        if (m.rank == rank && IsNoteOn(m)) {
+            EXPECT_EQ(m.status, 0x99u) << "note on, channel 10";
+        }
+}
+
+TEST_F(Settings, CancelLeavesTheConfigurationAsItWas)
+{
+    const std::string before = CConfigFile::Format(organ->Console(), CConfigFile::kVersion);
+    WithSettings([](ui::SettingsDialog& dialog) {
+        auto* ranks = dialog.findChild<QTableWidget*>("RankList");
+        Find(*dialog.CellMenu(*ranks, 0, kRankVolume), "16")->trigger();
+        dialog.reject();
+    });
+    EXPECT_EQ(CConfigFile::Format(organ->Console(), CConfigFile::kVersion), before);
+}
+
+TEST_F(Settings, ASoundFontLoadedThroughItsDialogSounds)
+{
+    constexpr int kSoloTibia = 7;
+    Draw(kSoloTibia);
+    fluid_synth_t* synth = organ->Engine().Synth()->Synth();
+    const int fontsBefore = fluid_synth_sfcount(synth);
+    messages.Answer(MessageAnswer::Yes);
+    WithSettings([](ui::SettingsDialog& dialog) {
+        dialog.Pages().setCurrentIndex(2);
+        QTimer::singleShot(0, [] {
+            auto* fonts = qobject_cast<ui::SoundFontDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(fonts, nullptr);
+            fonts->findChild<QLineEdit*>("SoundFontPath")->setText(SOUNDFONT);
+            fonts->findChild<QLineEdit*>("BankOffset")->setText("128");
+            QTimer::singleShot(0, [] { // refused: the box says why, the dialog stays
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                ASSERT_NE(box, nullptr);
+                EXPECT_EQ(box->text(), "Bank offset must be between 0 and 127.");
+                box->accept();
+            });
+            fonts->accept();
+            EXPECT_TRUE(fonts->isVisible());
+            fonts->findChild<QLineEdit*>("BankOffset")->setText("25");
+            fonts->accept();
+        });
+        dialog.findChild<QPushButton*>("LoadSoundFont")->click();
+        auto* list = dialog.findChild<QListWidget*>("SoundFonts");
+        ASSERT_GE(list->count(), 1);
+        EXPECT_EQ(list->item(list->count() - 1)->text(), "25: Corvinta.sf2");
+        dialog.accept();
+    });
+    EXPECT_GT(fluid_synth_sfcount(synth), fontsBefore);
+    QTest::keyPress(&Canvas(), Qt::Key_Z);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !NotesOn(ReadLog(log), StopOfItem(kSoloTibia).rank).empty(); }, 10000));
+    EXPECT_GT(fluid_synth_get_active_voice_count(synth), 0) << "the Tibia's preset sounds";
+    QTest::keyRelease(&Canvas(), Qt::Key_Z);
 }
 
 } // namespace

@@ -22,6 +22,15 @@ COLOUR_CAPTION = "Corvinta Screen Initialization"
 DEADLINE = 60  # seconds for any one condition; the conditions decide, not the clock
 
 
+def press_keys(env, window, keys):
+    """Real key presses (XTEST) into a window, with the pointer over it: the
+    X server's own focus follows the pointer here. Keys sent to the window
+    instead (XSendEvent) can outlive it and reach whatever takes the
+    keyboard next, such as the console's menu."""
+    subprocess.run(["xdotool", "mousemove", "--window", window, "20", "20"], env=env, stderr=subprocess.DEVNULL)
+    subprocess.run(["xdotool", "key", keys], env=env, stderr=subprocess.DEVNULL)
+
+
 def fail(text):
     print("FAIL:", text)
     sys.exit(1)
@@ -139,8 +148,7 @@ def main():
                     keys = "alt+y" if case == "shallow-yes" else "Return"  # Return takes the default, No
                 else:
                     keys = "Return"  # any other message (no MIDI devices here) is taken as read
-                # The box goes at the key's press, so the release may find no window: not an error.
-                subprocess.run(["xdotool", "key", "--window", window, keys], env=env, stderr=subprocess.DEVNULL)
+                press_keys(env, window, keys)
                 time.sleep(0.2)  # let the box go before looking again
             return None
 
