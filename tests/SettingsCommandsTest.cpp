@@ -2,6 +2,7 @@
 // applying new settings, and the combination file and memory levels.
 
 #include "FakeMidiSystem.h"
+#include "RankLog.h"
 #include "app/ApplySettings.h"
 #include "app/CorvintaApp.h"
 #include "persist/ComboFile.h"
@@ -22,25 +23,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Logged {
-    int rank;
-    std::string output;
-    unsigned status, data1, data2;
-};
-
-std::vector<Logged> ReadLog(const fs::path& path)
-{
-    std::vector<Logged> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        int ms;
-        Logged l{};
-        fields >> std::dec >> ms >> l.rank >> l.output >> std::hex >> l.status >> l.data1 >> l.data2;
-        lines.push_back(l);
-    }
-    return lines;
-}
+using Logged = test::LoggedMessage;
+using test::ReadRankLog;
 
 std::string ReadFile(const fs::path& path)
 {
@@ -79,11 +63,11 @@ protected:
         fs::current_path(previous);
         fs::remove_all(base);
     }
-    std::vector<Logged> CloseAndReadLog()
+    std::vector<Logged> CloseAndReadRankLog()
     {
         organ->Close();
         organ.reset();
-        return ReadLog(log);
+        return ReadRankLog(log);
     }
     CConsole& Console() { return organ->Console(); }
     std::string Configuration() { return CConfigFile::Format(Console(), CConfigFile::kVersion); }
@@ -149,7 +133,7 @@ TEST_F(Commands, EditedVolumeAndPanStepsBecomeMidiValuesAndReachTheRanks)
     EXPECT_EQ(Console().Settings().ranks[0].pan, 127);
     EXPECT_EQ(Console().Settings().ranks[1].pan, 0);
     EXPECT_EQ(Console().Settings().ranks[2].volume, untouched);
-    const auto logged = CloseAndReadLog();
+    const auto logged = CloseAndReadRankLog();
     bool volumeSent = false;
     for (const Logged& l : logged)
         volumeSent |= l.rank == 0 && (l.status & 0xF0) == 0xB0 && l.data1 == 7 && l.data2 == 127;
@@ -171,7 +155,7 @@ TEST_F(Commands, TheMergedOutputFollowsItsDeviceAndTremulantsSoundAgain)
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         auto heard = [&] {
             int offs = 0;
-            for (const Logged& l : ReadLog(log))
+            for (const Logged& l : ReadRankLog(log))
                 offs += l.rank == 6 && (l.status & 0xF0) == 0x90 && l.data2 == 0;
             return offs >= played;
         };
@@ -190,7 +174,7 @@ TEST_F(Commands, TheMergedOutputFollowsItsDeviceAndTremulantsSoundAgain)
     playC();
 
     const int tremulantPatch = Console().Settings().ranks[6].patch2;
-    const auto logged = CloseAndReadLog();
+    const auto logged = CloseAndReadRankLog();
     int mergedNotes = 0, tibiaNotes = 0;
     for (const Logged& l : logged) {
         const bool noteOn = (l.status & 0xF0) == 0x90 && l.data2 > 0;
@@ -238,11 +222,7 @@ TEST_F(Commands, AKeyHeldAcrossTheSettingsIsSilencedAndNothingIsLeftSounding)
     EXPECT_TRUE(heldDuring);
     EXPECT_FALSE(organ->Engine().Held());
     Console().PlayKey(0, 60, false, false); // the organist lets go afterwards
-    fluid_synth_t* synth = organ->Engine().Synth()->Synth();
-    std::vector<float> left(4410), right(4410);
-    for (int block = 0; block < 30 && fluid_synth_get_active_voice_count(synth) > 0; ++block)
-        fluid_synth_write_float(synth, 4410, left.data(), 0, 1, right.data(), 0, 1);
-    EXPECT_EQ(fluid_synth_get_active_voice_count(synth), 0);
+    EXPECT_EQ(test::VoicesLeftAfterRelease(organ->Engine().Synth()->Synth()), 0);
 }
 
 TEST_F(Commands, ATakeInProgressIsSavedDiscardedOrKeptAsTheOrganistSays)

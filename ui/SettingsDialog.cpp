@@ -157,13 +157,7 @@ QWidget* SettingsDialog::InputPage()
     inputs_ = MakeTable(page, {{"Clavier", 80}, {"MIDI input device", 150}, {"Chan", 45}, {"Low", 35}, {"High", 35},
                                {"Trans", 45}, {"2nd Touch", 75}, {"Pres", 40}, {"Chan", 40}});
     inputs_->setObjectName(QStringLiteral("InputList"));
-    connect(inputs_, &QTableWidget::customContextMenuRequested, this, [this](QPoint at) {
-        const QModelIndex index = inputs_->indexAt(at);
-        if (QMenu* menu = index.isValid() ? CellMenu(*inputs_, index.row(), index.column()) : nullptr) {
-            menu->exec(inputs_->viewport()->mapToGlobal(at));
-            menu->deleteLater();
-        }
-    });
+    OpenMenusOnRightClick(*inputs_);
     FillInputs();
     if (!edit_.InputsEnabled()) {
         inputs_->setEnabled(false);
@@ -181,6 +175,17 @@ QWidget* SettingsDialog::InputPage()
     grid->addWidget(new QLabel(QStringLiteral("Right-click to select MIDI input devices and channels:"), page), 3, 0, 1, 3);
     grid->addWidget(inputs_, 4, 0, 1, 3);
     return page;
+}
+
+void SettingsDialog::OpenMenusOnRightClick(QTableWidget& table)
+{
+    connect(&table, &QTableWidget::customContextMenuRequested, this, [this, &table](QPoint at) {
+        const QModelIndex index = table.indexAt(at);
+        if (QMenu* menu = index.isValid() ? CellMenu(table, index.row(), index.column()) : nullptr) {
+            menu->exec(table.viewport()->mapToGlobal(at));
+            menu->deleteLater();
+        }
+    });
 }
 
 void SettingsDialog::FillInputs()
@@ -206,13 +211,7 @@ QWidget* SettingsDialog::OutputPage()
     ranks_ = MakeTable(page, {{"Rank", 100}, {"MIDI output device", 180}, {"Chan", 40}, {"Vol", 40}, {"Pan", 40},
                               {"Bank", 40}, {"Patch 1", 52}, {"Patch 2", 52}});
     ranks_->setObjectName(QStringLiteral("RankList"));
-    connect(ranks_, &QTableWidget::customContextMenuRequested, this, [this](QPoint at) {
-        const QModelIndex index = ranks_->indexAt(at);
-        if (QMenu* menu = index.isValid() ? CellMenu(*ranks_, index.row(), index.column()) : nullptr) {
-            menu->exec(ranks_->viewport()->mapToGlobal(at));
-            menu->deleteLater();
-        }
-    });
+    OpenMenusOnRightClick(*ranks_);
     FillRanks();
 
     auto* modulation = new QRadioButton(QStringLiteral("Modulation controller"), page);
@@ -537,13 +536,7 @@ QWidget* SettingsDialog::ControlsPage(corvinta::ControlPage which)
     const int p = static_cast<int>(which);
     controls_[p] = table;
     table->setObjectName(QStringLiteral("ControlList%1").arg(p));
-    connect(table, &QTableWidget::customContextMenuRequested, this, [this, table](QPoint at) {
-        const QModelIndex index = table->indexAt(at);
-        if (QMenu* menu = index.isValid() ? CellMenu(*table, index.row(), index.column()) : nullptr) {
-            menu->exec(table->viewport()->mapToGlobal(at));
-            menu->deleteLater();
-        }
-    });
+    OpenMenusOnRightClick(*table);
     auto* box = new QVBoxLayout(page);
     OrganSettings& settings = edit_.Settings();
     auto check = [&](const char* text, bool& value) {

@@ -46,6 +46,7 @@ private:
     QWidget* OutputPage();
     QWidget* SynthPage();
     QWidget* ControlsPage(corvinta::ControlPage page);
+    void OpenMenusOnRightClick(QTableWidget& table);
     void FillInputs();
     void FillRanks();
     void FillControls(corvinta::ControlPage page);

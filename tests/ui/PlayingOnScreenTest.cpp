@@ -3,6 +3,7 @@
 // sounded and what was left sounding.
 
 #include "FakeMidiSystem.h"
+#include "RankLog.h"
 #include "RegistrationPiece.h"
 #include "app/CorvintaApp.h"
 #include "platform/RecordingUserMessages.h"
@@ -43,25 +44,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct LoggedMessage {
-    int rank;
-    unsigned status, data1, data2;
-};
+using test::IsNoteOff;
+using test::IsNoteOn;
+using test::LoggedMessage;
 
-std::vector<LoggedMessage> ReadLog(const fs::path& path)
-{
-    std::vector<LoggedMessage> messages;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        int ms;
-        LoggedMessage m{};
-        std::string output;
-        fields >> std::dec >> ms >> m.rank >> output >> std::hex >> m.status >> m.data1 >> m.data2;
-        messages.push_back(m);
-    }
-    return messages;
-}
+std::vector<LoggedMessage> ReadLog(const fs::path& path) { return test::ReadRankLog(path); }
 
 std::string Dump(const std::vector<LoggedMessage>& log)
 {
@@ -69,12 +56,6 @@ std::string Dump(const std::vector<LoggedMessage>& log)
     for (const LoggedMessage& m : log)
         out << m.rank << ' ' << std::hex << m.status << ' ' << m.data1 << ' ' << m.data2 << std::dec << '\n';
     return out.str();
-}
-
-bool IsNoteOn(const LoggedMessage& m) { return (m.status & 0xF0) == 0x90 && m.data2 > 0; }
-bool IsNoteOff(const LoggedMessage& m)
-{
-    return (m.status & 0xF0) == 0x80 || ((m.status & 0xF0) == 0x90 && m.data2 == 0);
 }
 
 // Rank notes still sounding at the log's end: a note off or an all-notes-off
@@ -186,17 +167,7 @@ protected:
         return keys;
     }
     int KeyboardBottom(int division) { return Layout().KeyboardBounds(division).bottom() - 2; }
-    // A panic or a stop lets every note go in FluidSynth directly (the rank
-    // log does not show it): once the releases have been rendered (there is
-    // no audio driver to render them here) no voice may sound.
-    int VoicesLeft()
-    {
-        fluid_synth_t* synth = organ->Engine().Synth()->Synth();
-        std::vector<float> left(4410), right(4410);
-        for (int block = 0; block < 30 && fluid_synth_get_active_voice_count(synth) > 0; ++block)
-            fluid_synth_write_float(synth, 4410, left.data(), 0, 1, right.data(), 0, 1);
-        return fluid_synth_get_active_voice_count(synth);
-    }
+    int VoicesLeft() { return test::VoicesLeftAfterRelease(organ->Engine().Synth()->Synth()); }
 };
 
 TEST_F(Playing, AGlissandoSoundsEachKeyInTurnAndLeavesNothingSounding)
