@@ -162,6 +162,9 @@ TEST(Headless, HelpNamesTheOrganistsFolderInUse)
 // on, it says so in one line, with the way to play without one.
 TEST(Headless, WithoutADisplayTheWindowModeSaysHowToPlayHeadless)
 {
+#ifndef CORVINTA_WITH_WINDOW
+    GTEST_SKIP() << "built without the window: the program plays headless until it is stopped";
+#endif
     const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" CORVINTA_EXE "' 2>&1";
     std::string out;
     int status = -1;
@@ -172,13 +175,9 @@ TEST(Headless, WithoutADisplayTheWindowModeSaysHowToPlayHeadless)
         status = ::pclose(pipe);
     }
     ASSERT_TRUE(WIFEXITED(status));
-#ifdef CORVINTA_WITH_WINDOW
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
     EXPECT_NE(out.find("--headless"), std::string::npos) << out;
-#else
-    GTEST_SKIP() << "built without the window";
-#endif
 }
 
 } // namespace
