@@ -124,10 +124,7 @@ SettingsOutcome ApplySettingsCommand(CCorvintaApp& app, const SettingsDialog& di
             synth->LoadSoundFonts();
         }
     }
-    settings.calibration[0] = e.settings.calibration[0];
-    settings.calibration[1] = e.settings.calibration[1];
-    settings.calibration[2] = e.settings.calibration[2];
-    settings.console.pistonSound = e.settings.console.pistonSound;
+    std::copy(std::begin(e.settings.calibration), std::end(e.settings.calibration), std::begin(settings.calibration));
 
     console.ResumeInput();
     return SettingsOutcome::Applied;

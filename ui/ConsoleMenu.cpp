@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/CorvintaApp.h"
 #include "skin/SkinRegions.h"
+#include "ui/ListSeparator.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -10,7 +11,6 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QMenu>
 #include <QVBoxLayout>
 
@@ -21,11 +21,6 @@ namespace {
 constexpr char kComboFilter[] = "Combination Files (*.cbo);;All Files (*)";
 constexpr char kCsvFilter[] = "Combination Files (*.csv);;All Files (*)";
 
-// The organist's list separator: a semicolon where numbers use a decimal comma.
-char ListSeparator()
-{
-    return QLocale().decimalPoint() == QStringLiteral(",") ? ';' : ',';
-}
 
 std::string ChooseFile(QWidget& parent, QFileDialog::AcceptMode mode, const char* filter, const char* suffix)
 {

@@ -3,6 +3,7 @@
 #include "organ/Console.h"
 #include "organ/SettingsMenus.h"
 #include "persist/ControlCsv.h"
+#include "ui/ListSeparator.h"
 #include "ui/SoundFontDialog.h"
 
 #include <QCheckBox>
@@ -17,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -77,10 +77,6 @@ void AddNumberGroups(QMenu& menu, int per, const std::function<QString(int)>& na
     }
 }
 
-char ListSeparator()
-{
-    return QLocale().decimalPoint() == QStringLiteral(",") ? ';' : ',';
-}
 
 } // namespace
 
