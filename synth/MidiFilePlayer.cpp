@@ -5,6 +5,7 @@
 
 #include <fluidsynth.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -14,6 +15,7 @@ namespace {
 
 constexpr const char* kPlayerCaption = "Midi Player error";
 constexpr int kClockBlock = 64; // frames FluidSynth renders at a time
+constexpr std::chrono::milliseconds kClockPeriod{4};
 
 } // namespace
 
@@ -27,6 +29,7 @@ MidiFilePlayer::~MidiFilePlayer()
     if (Playing())
         StopPlayer(true);
     timer_.Stop();
+    clockTimer_.Stop();
     std::lock_guard lock(mutex_);
     DeletePlayerLocked();
     clock_.reset();
@@ -43,15 +46,14 @@ bool MidiFilePlayer::BuildPlayerPanel()
         settings_.reset(new_fluid_settings());
         if (fluid_settings_t* s = settings_.get()) {
             // A silent clock: 16 channels, no sound font, no effects. The end
-            // of a file must not reset anything, and nothing renders it
-            // unless the player runs on sample time.
+            // of a file must not reset anything.
             fluid_settings_setint(s, "synth.midi-channels", 16);
             fluid_settings_setint(s, "synth.polyphony", 16);
             fluid_settings_setint(s, "synth.reverb.active", 0);
             fluid_settings_setint(s, "synth.chorus.active", 0);
             fluid_settings_setnum(s, "synth.sample-rate", options_.sampleRate);
             fluid_settings_setint(s, "player.reset-synth", 0);
-            fluid_settings_setstr(s, "player.timing-source", options_.timing == PlayerTiming::Sample ? "sample" : "system");
+            fluid_settings_setstr(s, "player.timing-source", "sample");
             clock_.reset(new_fluid_synth(s));
         }
         if (!clock_)
@@ -90,13 +92,17 @@ bool MidiFilePlayer::LoadMidiFile(const std::string& path)
 
 bool MidiFilePlayer::StartPlayer(bool withTimer)
 {
+    if (!loaded_ || playing_)
+        return true;
+    // Collects timers that ended themselves at the end of a file; outside the
+    // lock, which their last tick may still be waiting for.
+    timer_.Stop();
+    clockTimer_.Stop();
     bool started;
     {
         std::lock_guard lock(mutex_);
         if (!loaded_ || playing_)
             return true;
-        if (withTimer)
-            timer_.Stop(); // collects a timer that ended itself at the end of a file
         started = StartLocked(withTimer);
     }
     Notify();
@@ -108,13 +114,21 @@ bool MidiFilePlayer::StartLocked(bool withTimer)
     DeletePlayerLocked();
     if (!clock_)
         return false;
-    player_.reset(new_fluid_player(clock_.get()));
-    if (!player_)
-        return false;
-    fluid_player_add(player_.get(), path_.c_str());
-    stopping_ = false;
-    fluid_player_set_playback_callback(player_.get(), &EventCallback, this);
+    {
+        std::lock_guard clock(clockMutex_);
+        player_.reset(new_fluid_player(clock_.get()));
+        if (!player_)
+            return false;
+        fluid_player_add(player_.get(), path_.c_str());
+        stopping_ = false;
+        fluid_player_set_playback_callback(player_.get(), &EventCallback, this);
+    }
     playing_ = true;
+    if (!StartClock()) {
+        DeletePlayerLocked();
+        playing_ = false;
+        return false;
+    }
     if (withTimer) {
         if (!StartTimer()) {
             DeletePlayerLocked();
@@ -123,6 +137,7 @@ bool MidiFilePlayer::StartLocked(bool withTimer)
         }
         playDown_ = true;
     }
+    std::lock_guard clock(clockMutex_);
     fluid_player_set_tempo(player_.get(), FLUID_PLAYER_TEMPO_INTERNAL, Tempo() / 100.0);
     fluid_player_play(player_.get());
     return true;
@@ -136,8 +151,39 @@ bool MidiFilePlayer::StartTimer()
     });
 }
 
+bool MidiFilePlayer::StartClock()
+{
+    if (options_.timing != PlayerTiming::System || clockTimer_.Running())
+        return true;
+    {
+        std::lock_guard clock(clockMutex_);
+        clockStart_ = std::chrono::steady_clock::now();
+        clockFrames_ = 0;
+    }
+    return clockTimer_.Start(kClockPeriod, [this] {
+        RunClock();
+        return Playing();
+    });
+}
+
+void MidiFilePlayer::RunClock()
+{
+    std::lock_guard clock(clockMutex_);
+    const std::chrono::duration<double> since = std::chrono::steady_clock::now() - clockStart_;
+    const auto due = static_cast<int64_t>(since.count() * options_.sampleRate);
+    // After a stall the file jumps ahead rather than rushing through what it missed.
+    const auto most = static_cast<int64_t>(options_.sampleRate);
+    const int64_t frames = std::min(due - clockFrames_, most);
+    if (frames > 0)
+        RenderClockLocked(static_cast<int>(frames));
+    clockFrames_ = std::max(clockFrames_ + std::max<int64_t>(frames, 0), due - most);
+}
+
 bool MidiFilePlayer::StopPlayer(bool resetDisplay, bool fromTimer)
 {
+    if (!loaded_ || !playing_)
+        return true;
+    stopping_ = true; // a clock waiting for room in the queue lets go of its lock
     {
         std::lock_guard lock(mutex_);
         if (!loaded_ || !playing_)
@@ -151,6 +197,7 @@ bool MidiFilePlayer::StopPlayer(bool resetDisplay, bool fromTimer)
     }
     if (!fromTimer)
         timer_.Stop();
+    clockTimer_.Stop();
     Notify();
     if (links_.discardQueued)
         links_.discardQueued();
@@ -163,9 +210,10 @@ void MidiFilePlayer::DeletePlayerLocked()
 {
     if (!player_)
         return;
-    stopping_ = true; // a callback waiting for room gives up, so the join below ends
+    stopping_ = true; // a callback waiting for room gives up, so the clock lets go
+    std::lock_guard clock(clockMutex_);
     fluid_player_stop(player_.get());
-    player_.reset(); // joins FluidSynth's player thread: no event reaches the queue afterwards
+    player_.reset(); // not rendering now: no event of this player reaches the queue afterwards
 }
 
 void MidiFilePlayer::PlayerTick()
@@ -206,7 +254,12 @@ void MidiFilePlayer::PlayerTick()
 
 void MidiFilePlayer::AdvanceClock(int frames)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard clock(clockMutex_);
+    RenderClockLocked(frames);
+}
+
+void MidiFilePlayer::RenderClockLocked(int frames)
+{
     if (!clock_ || frames <= 0)
         return;
     if (scratch_.size() < 2 * kClockBlock)

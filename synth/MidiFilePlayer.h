@@ -8,11 +8,14 @@
 // of its own with 16 channels and no sound font, used only as its clock; it
 // never sounds and never touches the organ's synthesizer.
 //
-// Clock: with PlayerTiming::System the player advances on FluidSynth's own
-// timer thread (every 4 ms), with or without a sound card. With
-// PlayerTiming::Sample it advances only when AdvanceClock renders the clock
-// synthesizer, which an offline renderer calls once per block it renders so
-// that the file and the audio keep step.
+// Clock: the player always runs on FluidSynth's sample timer, so it only
+// moves while the clock synthesizer renders. With PlayerTiming::System a
+// clock thread of ours renders it up to the wall-clock time every 4 ms, with
+// or without a sound card. With PlayerTiming::Sample only AdvanceClock
+// renders it, which an offline renderer calls once per block it renders so
+// that the file and the audio keep step. (FluidSynth's own system timer
+// cannot be used: deleting a player frees its tracks while that timer's
+// thread may still be reading them.)
 //
 // The panel calls the commands and polls the state queries; Changed (if set)
 // tells it when to look again, from whichever thread made the change.
@@ -72,8 +75,8 @@ public:
 enum class PlayerTiming { System, Sample };
 
 struct PlayerLinks {
-    // Into the console's input queue (MidiInput::Push); called on FluidSynth's
-    // player thread inside a RoomWait, so a full queue delays the file rather
+    // Into the console's input queue (MidiInput::Push); called on the clock
+    // thread (or the renderer's) inside a RoomWait, so a full queue delays the file rather
     // than losing its events; the wait ends when the player stops.
     std::function<bool(uint32_t message, uint32_t source)> push;
     // Drops what this player queued that the console has not taken yet
@@ -161,6 +164,11 @@ private:
     bool StartLocked(bool withTimer);
     void DeletePlayerLocked();
     bool StartTimer();
+    // PlayerTiming::System: starts the clock thread unless it runs.
+    bool StartClock();
+    // The clock thread's tick: renders the clock synthesizer up to now.
+    void RunClock();
+    void RenderClockLocked(int frames);
     void Notify();
     void Warn(const char* text, const char* caption);
 
@@ -169,13 +177,21 @@ private:
     PlayerOptions options_;
 
     mutable std::mutex mutex_; // commands and the tick; never held across a call to the console
+    // Held while the clock synthesizer renders (its callbacks push into the
+    // console's queue) and while a player is made or deleted, which FluidSynth
+    // requires not to overlap rendering. Taken after mutex_, never before it;
+    // whoever takes it to delete a player sets stopping_ first, so a clock
+    // waiting for room in the queue lets go.
+    std::mutex clockMutex_;
     FluidSettingsHandle settings_;
     FluidSynthHandle clock_;
     FluidPlayerHandle player_;
     std::string path_;
     std::string title_;
-    bool timerWanted_ = false;
     PeriodicTimer timer_;
+    PeriodicTimer clockTimer_; // PlayerTiming::System: renders the clock every 4 ms while playing
+    std::chrono::steady_clock::time_point clockStart_;
+    int64_t clockFrames_ = 0; // frames rendered since clockStart_
     std::vector<float> scratch_;
 
     std::atomic<bool> loaded_{false};
