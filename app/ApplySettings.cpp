@@ -58,6 +58,8 @@ SettingsOutcome ApplySettingsCommand(CCorvintaApp& app, const SettingsDialog& di
         return SettingsOutcome::Cancelled;
     }
 
+    // Devices are closed and opened here, not by the watcher meanwhile.
+    std::lock_guard devices(console.DeviceLock());
     input.CloseAll();
     engine.CloseOutputs();
 

@@ -61,6 +61,7 @@ CCorvintaApp::~CCorvintaApp()
         KeepForWorkerLeftBehind(std::move(midi_));
         return;
     }
+    watcher_.reset();
     player_.reset();
     recording_.reset();
     input_.reset();
@@ -162,8 +163,12 @@ void CCorvintaApp::ConsoleReady(PlayerLinks playerLinks)
     player_ = std::make_unique<MidiFilePlayer>(messages_, std::move(playerLinks), playerOptions);
     player_->BuildPlayerPanel();
     // A render hears only its file: no keyboard may play into it.
-    if (!Rendering())
+    if (!Rendering()) {
         input_->OpenAll();
+        watcher_ = std::make_unique<DeviceWatcher>(*console_, *midi_, *input_, *engine_);
+        if (!watcher_->Start(watchPeriod_))
+            watcher_.reset(); // devices are then followed no further than start-up
+    }
     engine_->SetMinimumExpression(console_->Settings().console.swellThreshold);
     input_->SetInputEnabled(true);
     if (files_.noConfigurationFound && !Rendering())
@@ -175,6 +180,9 @@ void CCorvintaApp::Close()
     if (!running_)
         return;
     running_ = false;
+    // No device opens or closes behind the closing.
+    if (watcher_)
+        watcher_->Stop();
     input_->SetInputEnabled(false);
     // Both workers end before anything that takes their locks (the panic,
     // the recorder, the outputs), and neither is waited for without limit:

@@ -4,6 +4,7 @@
 
 #include "app/CombinationCommands.h"
 #include "app/CommandLine.h"
+#include "app/DeviceWatcher.h"
 #include "engine/MidiLog.h"
 #include "engine/MidiRecorder.h"
 #include "engine/OutputEngine.h"
@@ -70,6 +71,11 @@ public:
     MidiLog* Log() { return log_.get(); }
     // Null until ConsoleReady.
     MidiFilePlayer* Player() { return player_.get(); }
+    // Null until ConsoleReady, and while rendering. Its notices are for the
+    // organist: the headless loop prints them, the window shows them.
+    DeviceWatcher* Watcher() { return watcher_.get(); }
+    // Before ConsoleReady: how often the watcher looks at the devices.
+    void SetDeviceWatchPeriod(std::chrono::milliseconds period) { watchPeriod_ = period; }
     RecorderControl* Recording() { return recording_.get(); }
     // Rendering a file offline: no workers, no audio driver, and the
     // organist's files are read but never written.
@@ -89,6 +95,8 @@ private:
     std::unique_ptr<OutputEngine> engine_;
     std::unique_ptr<RecorderControl> recording_;
     std::unique_ptr<MidiFilePlayer> player_;
+    std::unique_ptr<DeviceWatcher> watcher_;
+    std::chrono::milliseconds watchPeriod_ = DeviceWatcher::kDefaultPeriod;
     std::atomic<uint32_t> renderTime_{0};
     bool running_ = false;
     bool windowed_ = false;

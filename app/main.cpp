@@ -29,11 +29,20 @@ int RunHeadless(CCorvintaApp& app)
     sigaddset(&stop, SIGINT);
     sigaddset(&stop, SIGTERM);
     std::fprintf(stderr, "%s\n", OrganistFolderText(app.Organist()).c_str());
+    size_t inputs = 0;
+    {
+        std::lock_guard lock(app.Console().DeviceLock()); // the watcher may be adding devices
+        inputs = app.Midi().InputNames().size();
+    }
     std::fprintf(stderr, "Corvinta is playing (MIDI: %s, %zu input%s). Ctrl+C ends it.\n", app.Midi().ApiName().c_str(),
-                 app.Midi().InputNames().size(), app.Midi().InputNames().size() == 1 ? "" : "s");
-    // Once a second, between signals: say once if MIDI input had to be dropped.
-    const timespec second{1, 0};
-    while (sigtimedwait(&stop, nullptr, &second) < 0) {
+                 inputs, inputs == 1 ? "" : "s");
+    // A few times a second, between signals: devices that came or went, and
+    // once if MIDI input had to be dropped.
+    const timespec quarter{0, 250'000'000};
+    while (sigtimedwait(&stop, nullptr, &quarter) < 0) {
+        if (DeviceWatcher* watcher = app.Watcher())
+            for (const std::string& notice : watcher->TakeNotices())
+                std::fprintf(stderr, "Corvinta: %s\n", notice.c_str());
         if (const std::string report = app.Input().TakeDropReport(); !report.empty())
             std::fprintf(stderr, "Corvinta: %s\n", report.c_str());
     }

@@ -38,7 +38,6 @@ public:
     std::string ApiName() const override { return "none"; }
     const std::vector<std::string>& OutputNames() const override { return outputs_; }
     const std::vector<std::string>& InputNames() const override { return none_; }
-    void Refresh() override {}
     std::unique_ptr<IMidiOutputPort> OpenOutput(unsigned, std::string&) override { return std::make_unique<Port>(); }
     std::unique_ptr<IMidiInputPort> OpenInput(unsigned, MidiInputCallback, void*, std::string& error) override
     {

@@ -84,6 +84,8 @@ void OutputEngine::OpenOutputsLocal()
 void OutputEngine::CloseOutputsLocal()
 {
     for (size_t i = 0; i < outputs_.size(); ++i) {
+        if (!outputs_[i])
+            continue; // away: closed when it went
         outputs_[i]->Reset();
         std::string error;
         const bool closed = outputs_[i]->Close(error);
@@ -101,7 +103,7 @@ void OutputEngine::CloseOutputsLocal()
 void OutputEngine::AllNotesOffLocal()
 {
     for (auto& port : outputs_)
-        for (uint8_t ch = 0; ch < 16; ++ch)
+        for (uint8_t ch = 0; port && ch < 16; ++ch)
             port->Send(ShortMessage(static_cast<uint8_t>(0xB0 | ch), 123, 0));
     fluid_synth_t* synth = synth_ ? synth_->Synth() : nullptr;
     for (int r = 0; r < RankCount(); ++r) {
@@ -117,13 +119,102 @@ void OutputEngine::AllNotesOffLocal()
 
 void OutputEngine::SetupRankVoicesLocal()
 {
+    for (int r = 0; r < kRankCount; ++r)
+        SetupRankVoiceLocal(r, console_.RankSettings()[static_cast<size_t>(r)].patch1);
+}
+
+void OutputEngine::SetupRankVoiceLocal(int r, int program)
+{
+    const RNKSETTINGS& rs = console_.RankSettings()[static_cast<size_t>(r)];
+    const auto cc = static_cast<uint8_t>(0xB0 | (rs.channel & 0x0F));
+    RankSend(r, ShortMessage(cc, 0, static_cast<uint8_t>(rs.bank)));
+    RankSend(r, ShortMessage(cc, 7, static_cast<uint8_t>(rs.volume)));
+    RankSend(r, ShortMessage(cc, 10, static_cast<uint8_t>(rs.pan)));
+    RankSend(r, ShortMessage(static_cast<uint8_t>(0xC0 | (rs.channel & 0x0F)), static_cast<uint8_t>(program)));
+}
+
+int OutputEngine::OutputSlotOf(int deviceId) const
+{
+    for (size_t i = 0; i < outputDevice_.size(); ++i)
+        if (outputDevice_[i] == deviceId)
+            return static_cast<int>(i);
+    return -1;
+}
+
+bool OutputEngine::OutputGone(int deviceId)
+{
+    std::unique_ptr<IMidiOutputPort> port;
+    {
+        std::lock_guard lock(handlerMutex_);
+        const int slot = OutputSlotOf(deviceId);
+        if (slot < 0)
+            return false;
+        port = std::move(outputs_[static_cast<size_t>(slot)]);
+    }
+    if (!port)
+        return false;
+    // Nothing is reset: there is nothing there to hear it.
+    std::string ignored;
+    port->Close(ignored);
+    return true;
+}
+
+bool OutputEngine::OutputBack(int deviceId, std::string& error)
+{
+    {
+        std::lock_guard lock(handlerMutex_);
+        const int slot = OutputSlotOf(deviceId);
+        if (slot < 0 || outputs_[static_cast<size_t>(slot)])
+            return false; // not one the ranks use, or never went
+    }
+    // Opened outside the lock: the worker plays on while the device answers.
+    std::unique_ptr<IMidiOutputPort> port = midi_ ? midi_->OpenOutput(static_cast<unsigned>(deviceId), error) : nullptr;
+    if (!port)
+        return false;
+    std::lock_guard lock(handlerMutex_);
+    const int slot = OutputSlotOf(deviceId);
+    outputs_[static_cast<size_t>(slot)] = std::move(port);
+    RevoiceRanksLocal(slot);
+    return true;
+}
+
+// A device that comes back has forgotten everything: each of its ranks gets
+// its voice, the expression its shoe stands at and the tremulants that are
+// on, before any note reaches it.
+void OutputEngine::RevoiceRanksLocal(int slot)
+{
+    const bool modulation =
+        console_.Settings().console.tremoloMethod == static_cast<uint8_t>(TremoloMethod::ModulationController);
     for (int r = 0; r < kRankCount; ++r) {
+        if (ranks_[static_cast<size_t>(r)]->outputSlot != slot)
+            continue;
         const RNKSETTINGS& rs = console_.RankSettings()[static_cast<size_t>(r)];
         const auto cc = static_cast<uint8_t>(0xB0 | (rs.channel & 0x0F));
-        RankSend(r, ShortMessage(cc, 0, static_cast<uint8_t>(rs.bank)));
-        RankSend(r, ShortMessage(cc, 7, static_cast<uint8_t>(rs.volume)));
-        RankSend(r, ShortMessage(cc, 10, static_cast<uint8_t>(rs.pan)));
-        RankSend(r, ShortMessage(static_cast<uint8_t>(0xC0 | (rs.channel & 0x0F)), static_cast<uint8_t>(rs.patch1)));
+        bool damped = false;
+        bool modulated = false;
+        bool patchSwitched = false;
+        for (int t = 0; t < console_.TremulantCount(); ++t) {
+            const uint32_t mask = console_.Trem(t).rankMask;
+            if (!tremulantsOn_.test(static_cast<size_t>(t)) || !(mask & (1u << r)))
+                continue;
+            if (mask & 0x80000000u)
+                damped = true;
+            else if (modulation)
+                modulated = true;
+            else
+                patchSwitched = rs.patch1 != rs.patch2;
+        }
+        SetupRankVoiceLocal(r, patchSwitched ? rs.patch2 : rs.patch1);
+        const uint8_t chamber = ranks_[static_cast<size_t>(r)]->chamber;
+        const bool pianoFollowsMain = console_.Settings().console.velocityMask == 0xFF;
+        if (chamber == kChamberMain || chamber == kChamberSolo)
+            RankSend(r, ShortMessage(cc, 11, expressionLevel_[chamber]));
+        else if (chamber == kChamberPiano && pianoFollowsMain)
+            RankSend(r, ShortMessage(cc, 11, expressionLevel_[kChamberMain]));
+        if (damped)
+            RankSend(r, ShortMessage(cc, 64, 0));
+        if (modulated)
+            RankSend(r, ShortMessage(cc, 1, static_cast<uint8_t>(rs.modulationDepth)));
     }
 }
 

@@ -16,6 +16,7 @@
 
 #include <array>
 #include <atomic>
+#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -127,6 +128,15 @@ public:
     void AllNotesOff() override;
     void SetupRankVoices();
     void ReportOutputError(const std::string& error, int deviceId);
+    // An output device that went away while the organ plays: its ranks fall
+    // silent (true when the organ had it open). From a thread that is not
+    // real-time; the port is closed outside the worker's lock.
+    bool OutputGone(int deviceId);
+    // The device came back: opened again, and its ranks voiced again (bank,
+    // program, volume, pan, expression, tremulants) before their next note.
+    // False with the reason when it would not open; false with none when
+    // no rank uses it.
+    bool OutputBack(int deviceId, std::string& error);
 
     // The recorder receives console messages while recording is on.
     void SetRecorder(IRecorderSink* recorder) { recorder_.store(recorder); }
@@ -160,6 +170,9 @@ private:
     void CloseOutputsLocal();
     void AllNotesOffLocal();
     void SetupRankVoicesLocal();
+    void SetupRankVoiceLocal(int rank, int program);
+    int OutputSlotOf(int deviceId) const;
+    void RevoiceRanksLocal(int slot);
     void EchoConsoleMessage(uint32_t message);
     // The controller message that draws (on) or cancels an item, to the take and merged output.
     void EchoControl(const ControlAssignment& assignment, bool on);
@@ -201,7 +214,7 @@ private:
     CConsole& console_;
 
     IMidiSystem* midi_;
-    std::vector<std::unique_ptr<IMidiOutputPort>> outputs_;
+    std::vector<std::unique_ptr<IMidiOutputPort>> outputs_; // null while its device is away
     std::vector<int> outputDevice_; // device id of each open output
     std::unique_ptr<FluidSynthHost> synth_;
     bool synthFailed_ = false;
@@ -211,6 +224,10 @@ private:
     std::vector<std::unique_ptr<CRank>> ranks_;
     int trapsRank_ = 0;
     std::array<std::atomic<uint8_t>, 2> minimumExpression_{};
+    // What the worker last sent, for a device that comes back: each shoe's
+    // expression level and which tremulants are on.
+    std::array<uint8_t, 2> expressionLevel_{127, 127};
+    std::bitset<32> tremulantsOn_;
     std::atomic<bool> recording_{false};
 };
 

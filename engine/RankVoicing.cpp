@@ -56,7 +56,8 @@ void OutputEngine::RankSend(int rank, uint32_t m)
             observer_->RankSent(rank, kNoDevice, m);
         return;
     }
-    if (r.outputSlot < 0 || r.outputSlot >= static_cast<int>(outputs_.size()))
+    // A device that is away (unplugged, switched off) takes nothing meanwhile.
+    if (r.outputSlot < 0 || r.outputSlot >= static_cast<int>(outputs_.size()) || !outputs_[static_cast<size_t>(r.outputSlot)])
         return;
     outputs_[static_cast<size_t>(r.outputSlot)]->Send(m);
     if (observer_)
@@ -274,6 +275,7 @@ void OutputEngine::TremulantHandler(OutputEngine& e, const OutputRequest& r)
     if (t < 0 || t >= e.console_.TremulantCount())
         return;
     const bool on = r.c != 0;
+    e.tremulantsOn_.set(static_cast<size_t>(t), on);
     const CTrem& trem = e.console_.Trem(t);
     const uint32_t mask = trem.rankMask;
     const bool damper = (mask & 0x80000000u) != 0;
@@ -317,6 +319,7 @@ void OutputEngine::ExpressionHandler(OutputEngine& e, const OutputRequest& r)
     const int position = std::clamp(r.b, 0, 127);
     const int minimum = e.MinimumExpression(shoe);
     const auto level = static_cast<uint8_t>(minimum + ((127 - minimum) * position) / 127);
+    e.expressionLevel_[static_cast<size_t>(shoe)] = level;
     const bool pianoFollowsMain = e.console_.Settings().console.velocityMask == 0xFF && shoe == 0;
     for (int rank = 0; rank < e.RankCount(); ++rank) {
         const uint8_t chamber = e.ranks_[static_cast<size_t>(rank)]->chamber;
@@ -358,7 +361,7 @@ void OutputEngine::SendToMerged(uint32_t message)
     if (!console_.Settings().console.mergedOutEnabled)
         return;
     const int slot = ranks_[kMergedOutIndex]->outputSlot;
-    if (slot < 0 || slot >= static_cast<int>(outputs_.size()))
+    if (slot < 0 || slot >= static_cast<int>(outputs_.size()) || !outputs_[static_cast<size_t>(slot)])
         return;
     outputs_[static_cast<size_t>(slot)]->Send(message);
     // The log shows the merged output's copy as the merged rank's message.

@@ -3,22 +3,28 @@
 #include "organ/Console.h"
 #include "platform/RoomWait.h"
 
+#include <algorithm>
+
 namespace corvinta {
 
 namespace {
 constexpr const char* kMidiInCaption = "Corvinta MIDI In Initialization";
 constexpr const char* kDevicesCaption = "MIDI input devices initialization";
+// Queued by ReleaseDevice: the status of a system reset, which the input
+// callback never passes on and the file player never sends.
+constexpr uint32_t kReleaseDeviceMessage = 0xFF;
 } // namespace
 
 struct MidiInput::Device {
     MidiInput* owner = nullptr;
+    unsigned listId = 0; // the device id it stands for, open or not
     CMidiInDevice record;
     std::unique_ptr<IMidiInputPort> port;
     std::atomic<bool> started{false}; // read on the MIDI callback thread
 };
 
 MidiInput::MidiInput(CConsole& console, IMidiSystem& midi)
-    : console_(console), midi_(midi), releases_((static_cast<int>(midi.InputNames().size()) + 1) * 16)
+    : console_(console), midi_(midi), releases_((static_cast<int>(std::max<size_t>(midi.InputNames().size(), kTrackedDevices)) + 1) * 16)
 {
     queue_.SetHeld(true); // input is enabled once the console is ready
     queue_.SetIdleWork([this] { HandleKeptReleases(); });
@@ -67,9 +73,51 @@ int MidiInput::DrainHere(int most)
 
 void MidiInput::Process(const InputEvent& e)
 {
-    if (MadeInsideTheProgram(e.source) && e.fileRun != fileRun_.load())
-        return; // queued by a file player that has stopped since
-    console_.ProcessEvent(e.source, e.message);
+    if (MadeInsideTheProgram(e.source)) {
+        if (e.fileRun != fileRun_.load())
+            return; // queued by a file player that has stopped since
+        console_.ProcessEvent(e.source, e.message);
+        return;
+    }
+    if (e.message == kReleaseDeviceMessage) {
+        ReleaseHeld(e.source);
+        return;
+    }
+    TrackAndProcess(e.source, e.message);
+}
+
+void MidiInput::TrackAndProcess(uint32_t source, uint32_t message)
+{
+    if (source < kTrackedDevices) {
+        const uint32_t status = message & 0xF0;
+        const size_t channel = message & 0x0F;
+        const size_t bit = channel * 128 + ((message >> 8) & 0x7F);
+        const bool level = ((message >> 16) & 0x7F) != 0;
+        if (status == 0x90)
+            heldNotes_[source].set(bit, level);
+        else if (status == 0x80)
+            heldNotes_[source].reset(bit);
+        else if (status == 0xD0)
+            pressure_[source].set(channel, ((message >> 8) & 0x7F) != 0);
+    }
+    console_.ProcessEvent(source, message);
+}
+
+void MidiInput::ReleaseHeld(unsigned deviceId)
+{
+    if (deviceId >= kTrackedDevices)
+        return;
+    std::bitset<16 * 128>& held = heldNotes_[deviceId];
+    for (size_t bit = held._Find_first(); bit < held.size(); bit = held._Find_next(bit)) {
+        const auto channel = static_cast<uint32_t>(bit / 128);
+        const auto note = static_cast<uint32_t>(bit % 128);
+        console_.ProcessEvent(deviceId, (0x80 | channel) | note << 8);
+    }
+    held.reset();
+    for (uint32_t channel = 0; channel < 16; ++channel)
+        if (pressure_[deviceId].test(channel))
+            console_.ProcessEvent(deviceId, 0xD0 | channel);
+    pressure_[deviceId].reset();
 }
 
 bool MidiInput::StopWorker(int maxPolls, int pollMs)
@@ -97,6 +145,7 @@ void MidiInput::ReportDeviceError(unsigned deviceId, const std::string& error, c
 
 void MidiInput::OpenAll()
 {
+    std::unique_lock lock(portsMutex_);
     const auto count = static_cast<unsigned>(console_.inputDevicesPresent.size());
     if (count == 0)
         return;
@@ -105,6 +154,7 @@ void MidiInput::OpenAll()
         device->owner = this;
         device->record.console = &console_;
         const unsigned deviceId = id < count ? id : 0;
+        device->listId = deviceId;
         std::string error;
         device->port = midi_.OpenInput(deviceId, &MidiInput::Callback, device.get(), error);
         if (!device->port) {
@@ -118,11 +168,13 @@ void MidiInput::OpenAll()
         }
         devices_.push_back(std::move(device));
     }
+    lock.unlock();
     StartAll();
 }
 
 void MidiInput::StartAll()
 {
+    std::lock_guard lock(portsMutex_);
     for (auto& device : devices_) {
         if (!device->record.open || device->started)
             continue;
@@ -138,6 +190,7 @@ void MidiInput::StartAll()
 
 void MidiInput::StopAll()
 {
+    std::lock_guard lock(portsMutex_);
     for (auto& device : devices_) {
         if (!device->started)
             continue;
@@ -150,6 +203,7 @@ void MidiInput::StopAll()
 void MidiInput::CloseAll()
 {
     StopAll();
+    std::lock_guard lock(portsMutex_);
     for (auto& device : devices_)
         if (device->port) {
             device->port->Close();
@@ -163,8 +217,62 @@ void MidiInput::SetInputEnabled(bool enabled)
     queue_.SetHeld(!enabled);
 }
 
+bool MidiInput::DeviceGone(unsigned deviceId)
+{
+    std::lock_guard lock(portsMutex_);
+    bool closed = false;
+    for (auto& device : devices_) {
+        if (device->listId != deviceId || !device->port)
+            continue;
+        device->started = false;
+        device->record.started = false;
+        device->port->Stop();
+        device->port->Close(); // no callback of it runs after this
+        device->port.reset();
+        closed = closed || device->record.open;
+        device->record.open = false;
+    }
+    return closed;
+}
+
+void MidiInput::ReleaseDevice(unsigned deviceId)
+{
+    Push(kReleaseDeviceMessage, deviceId);
+}
+
+bool MidiInput::DeviceBack(unsigned deviceId, std::string& error)
+{
+    std::lock_guard lock(portsMutex_);
+    bool used = false;
+    for (auto& device : devices_) {
+        if (device->listId != deviceId || device->record.open)
+            continue;
+        used = true;
+        device->port = midi_.OpenInput(deviceId, &MidiInput::Callback, device.get(), error);
+        if (!device->port)
+            return false;
+        device->record.deviceId = static_cast<int32_t>(deviceId);
+        device->record.open = true;
+        if (!device->port->Start(error))
+            return false;
+        device->record.started = true;
+        device->started = true;
+    }
+    return used;
+}
+
+bool MidiInput::DeviceOpen(unsigned deviceId) const
+{
+    std::lock_guard lock(portsMutex_);
+    for (const auto& device : devices_)
+        if (device->listId == deviceId && device->record.open)
+            return true;
+    return false;
+}
+
 int MidiInput::OpenDeviceCount() const
 {
+    std::lock_guard lock(portsMutex_);
     int open = 0;
     for (const auto& device : devices_)
         open += device->record.open;
@@ -215,8 +323,11 @@ void MidiInput::HandleKeptReleases()
     releases_.Take([this, internalSlot](int row, int note) {
         const int slot = row / 16;
         const auto channel = static_cast<uint32_t>(row % 16);
-        const uint32_t source = slot == internalSlot ? InternalSource(channel) : static_cast<uint32_t>(slot);
-        console_.ProcessEvent(source, (0x80 | channel) | static_cast<uint32_t>(note) << 8);
+        const uint32_t message = (0x80 | channel) | static_cast<uint32_t>(note) << 8;
+        if (slot == internalSlot)
+            console_.ProcessEvent(InternalSource(channel), message);
+        else
+            TrackAndProcess(static_cast<uint32_t>(slot), message);
     });
 }
 

@@ -9,10 +9,13 @@
 #include "platform/ReleaseBacklog.h"
 #include "platform/WorkQueue.h"
 
+#include <array>
 #include <atomic>
+#include <bitset>
 #include <climits>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -28,6 +31,10 @@ struct InputEvent {
 
 class MidiInput final : public IInputControl {
 public:
+    // Devices whose keys the organ can release when they vanish; a device id
+    // past these still plays, but what it holds when unplugged is not known.
+    static constexpr unsigned kTrackedDevices = 32;
+
     MidiInput(CConsole& console, IMidiSystem& midi);
     ~MidiInput() override;
     MidiInput(const MidiInput&) = delete;
@@ -73,6 +80,21 @@ public:
     // dropped, so none is handled after the notes-off that follows.
     void DiscardFileEvents() { fileRun_.fetch_add(1); }
 
+    // A device that came or went while the organ plays; from a thread that
+    // is not real-time (the device watcher), never the MIDI or audio thread.
+    // DeviceGone closes the device's port if it was open (true then); its
+    // keys are released once ReleaseDevice queues that after its last event.
+    bool DeviceGone(unsigned deviceId);
+    // Queues the release of every key and second touch the device holds, in
+    // order after everything it sent. Waits for room in the queue when the
+    // caller has opened a RoomWait.
+    void ReleaseDevice(unsigned deviceId);
+    // Opens and starts the device again when the organ uses it (it was open
+    // before, or failed to open while it was away): true then; false with
+    // the reason when opening failed, false with no reason when unused.
+    bool DeviceBack(unsigned deviceId, std::string& error);
+    bool DeviceOpen(unsigned deviceId) const;
+
     int OpenDeviceCount() const;
     // Events refused because the ring was full, or presses refused because
     // their key's release was still waiting for room.
@@ -90,14 +112,26 @@ private:
 
     void HandleKeptReleases();
     void Process(const InputEvent& e);
+    // Every device event goes through here: what a device holds is known
+    // when it vanishes. On the worker (or the thread that drains) only.
+    void TrackAndProcess(uint32_t source, uint32_t message);
+    void ReleaseHeld(unsigned deviceId);
 
     CConsole& console_;
     IMidiSystem& midi_;
     ScreenPlay screen_ = ScreenPlay::Offered;
+    // Held around the devices' ports: opening, closing, starting, stopping.
+    // Never held while waiting for room in the queue.
+    mutable std::mutex portsMutex_;
     std::vector<std::unique_ptr<Device>> devices_;
+    // Per tracked device: the notes each channel holds, and the channels
+    // whose pressure is up. Only the thread that processes events touches them.
+    std::array<std::bitset<16 * 128>, kTrackedDevices> heldNotes_{};
+    std::array<std::bitset<16>, kTrackedDevices> pressure_{};
     // Held while input is disabled: events wait for the console window.
     WorkQueue<InputEvent, 256> queue_;
-    // One row per channel of every device present, then 16 for the program's own events.
+    // One row per channel of every device present at start (at least the
+    // tracked ones, for devices plugged in later), then 16 for the program's own events.
     ReleaseBacklog releases_;
     std::atomic<uint32_t> fileRun_{0};
     std::atomic<bool> stopping_{false}; // ends the worker's wait for room in the output ring

@@ -112,11 +112,17 @@ public:
     ControlAssignments assignments = DefaultControlAssignments();
 
     // MIDI devices as the configuration refers to them and as the system has
-    // them: user-interface thread, while input is held.
+    // them: user-interface thread, while input is held. The two device lists
+    // hold every device seen since start (an index is a device id for the
+    // whole run) and grow while the organ plays, as devices are plugged in:
+    // whoever reads or changes them, or opens or closes devices, while the
+    // device watcher runs holds DeviceLock().
     std::map<int, std::string> fileInputDevices;   // the configuration's "input-devices": file id -> name
     std::vector<std::string> inputDevicesPresent;  // system input devices; index = device id
     std::vector<uint16_t> inputDevicesInUse;       // active input device ids, in the order found
     std::vector<std::string> outputDevicesPresent; // external output devices; index = device id
+    // Never held while waiting for the console lock or for room in a queue.
+    std::mutex& DeviceLock() { return deviceMutex_; }
 
     // Event processing. The MIDI input worker calls ProcessEvent for every
     // queued event; the controls call the IFastStop operations on the UI
@@ -218,6 +224,7 @@ private:
     std::vector<std::unique_ptr<CPiston>> pistons_;
     std::vector<std::unique_ptr<CMidiInDevice>> midiInDevices_;
 
+    std::mutex deviceMutex_;
     std::mutex stateMutex_; // the console lock; guards what follows
     IInputControl* inputs_ = nullptr; // set once at start
     std::unordered_map<uint32_t, std::vector<uint8_t>> routing_;

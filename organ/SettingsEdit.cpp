@@ -31,12 +31,17 @@ int& SettingsEdit::LastPage()
 }
 
 SettingsEdit::SettingsEdit(const CConsole& console)
-    : settings_(console.Settings()), original_(console.Settings()), inputs_(console.inputDevicesPresent),
-      outputs_(console.outputDevicesPresent), active_(console.inputDevicesInUse),
+    : settings_(console.Settings()), original_(console.Settings()), active_(console.inputDevicesInUse),
       fluidSynthChannels_(kSynthChannelCount), controls_(ControlWorkingCopy::FromMaps(console.assignments.device))
 {
     useDefaultAssignments = console.useDefaultAssignments;
     auto& c = const_cast<CConsole&>(console);
+    {
+        // The lists as they stand now; devices plugged in meanwhile join them.
+        std::lock_guard lock(c.DeviceLock());
+        inputs_ = console.inputDevicesPresent;
+        outputs_ = console.outputDevicesPresent;
+    }
     for (int d = 0; d < c.DivisionCount(); ++d) {
         divisionNames_.push_back(c.Division(d).name);
         const int partner = c.Division(d).secondTouchDivision;

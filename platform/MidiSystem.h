@@ -3,6 +3,8 @@
 // name, open them, send short messages, reset, close. The RtMidi back end is
 // the real one; tests can supply their own.
 
+#include "platform/DeviceList.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -52,12 +54,22 @@ public:
     virtual ~IMidiSystem() = default;
     // The back end's name ("alsa", "jack"), or "none" when there is no MIDI system.
     virtual std::string ApiName() const = 0;
-    // The devices present when the system was opened or last refreshed; an
-    // index into these lists is a device id.
+    // Every device seen since the system was opened, by stable name; an index
+    // into these lists is a device id for the whole run. The lists grow only
+    // in Rescan: a thread other than the one that rescans reads them under the
+    // organ's device lock.
     virtual const std::vector<std::string>& OutputNames() const = 0;
     virtual const std::vector<std::string>& InputNames() const = 0;
-    virtual void Refresh() = 0;
-    // Null with the reason on failure.
+    // Looks at the ports connected now: devices never seen before are added
+    // to the lists; returns which came, went and came back since the last look.
+    struct Changes {
+        DeviceChanges inputs;
+        DeviceChanges outputs;
+    };
+    virtual Changes Rescan() { return {}; }
+    virtual bool InputConnected(unsigned deviceId) const { return deviceId < InputNames().size(); }
+    virtual bool OutputConnected(unsigned deviceId) const { return deviceId < OutputNames().size(); }
+    // Null with the reason on failure (a device that is not connected fails).
     virtual std::unique_ptr<IMidiOutputPort> OpenOutput(unsigned deviceId, std::string& error) = 0;
     virtual std::unique_ptr<IMidiInputPort> OpenInput(unsigned deviceId, MidiInputCallback callback, void* context,
                                                       std::string& error) = 0;
@@ -69,7 +81,6 @@ public:
     std::string ApiName() const override { return "none"; }
     const std::vector<std::string>& OutputNames() const override { return none_; }
     const std::vector<std::string>& InputNames() const override { return none_; }
-    void Refresh() override {}
     std::unique_ptr<IMidiOutputPort> OpenOutput(unsigned, std::string& error) override
     {
         error = "No MIDI system is available";

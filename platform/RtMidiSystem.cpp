@@ -25,6 +25,14 @@ std::string StableMidiPortName(const std::string& reported)
 
 namespace {
 
+// RtMidi reports through an error callback once one is set, instead of
+// printing and throwing: a device that vanished must not flood the terminal
+// with a warning for every message sent to it.
+void IgnoreMidiErrors(RtMidi& midi)
+{
+    midi.setErrorCallback([](RtMidiError::Type, const std::string&, void*) {}, nullptr);
+}
+
 class RtOutputPort final : public IMidiOutputPort {
 public:
     explicit RtOutputPort(std::unique_ptr<RtMidiOut> out) : out_(std::move(out)) {}
@@ -89,8 +97,10 @@ public:
         try {
             in_->ignoreTypes(true, true, true); // system exclusive, timing and active sensing
             in_->setCallback(&RtInputPort::Receive, this);
-            if (!in_->isPortOpen())
+            if (!in_->isPortOpen()) {
                 in_->openPort(port_, "in");
+                IgnoreMidiErrors(*in_);
+            }
         } catch (const RtMidiError& e) {
             error = e.getMessage();
             return false;
@@ -138,53 +148,53 @@ private:
 
 class RtMidiSystem final : public IMidiSystem {
 public:
-    RtMidiSystem(RtMidi::Api api, std::string clientName) : api_(api), clientName_(std::move(clientName)) { Refresh(); }
+    RtMidiSystem(RtMidi::Api api, std::string clientName) : api_(api), clientName_(std::move(clientName))
+    {
+        // One pair of probes for the run: they only list ports, and looking
+        // again every fraction of a second must not make a client each time.
+        try {
+            probeOut_ = std::make_unique<RtMidiOut>(api_, clientName_ + " probe");
+            probeIn_ = std::make_unique<RtMidiIn>(api_, clientName_ + " probe");
+            IgnoreMidiErrors(*probeOut_);
+            IgnoreMidiErrors(*probeIn_);
+        } catch (const RtMidiError&) {
+            probeOut_.reset();
+            probeIn_.reset();
+        }
+        Rescan();
+    }
 
     std::string ApiName() const override { return RtMidi::getApiName(api_); }
-    const std::vector<std::string>& OutputNames() const override { return outputs_; }
-    const std::vector<std::string>& InputNames() const override { return inputs_; }
+    const std::vector<std::string>& OutputNames() const override { return outputs_.Names(); }
+    const std::vector<std::string>& InputNames() const override { return inputs_.Names(); }
+    bool InputConnected(unsigned deviceId) const override { return inputs_.Connected(deviceId); }
+    bool OutputConnected(unsigned deviceId) const override { return outputs_.Connected(deviceId); }
 
-    void Refresh() override
+    Changes Rescan() override
     {
-        outputs_.clear();
-        inputs_.clear();
-        outputPorts_.clear();
-        inputPorts_.clear();
-        try {
-            RtMidiOut out(api_, clientName_ + " probe");
-            for (unsigned i = 0; i < out.getPortCount(); ++i) {
-                const std::string name = out.getPortName(i);
-                if (IsOwnPort(name))
-                    continue;
-                outputs_.push_back(StableMidiPortName(name));
-                outputPorts_.push_back(i);
-            }
-            RtMidiIn in(api_, clientName_ + " probe");
-            for (unsigned i = 0; i < in.getPortCount(); ++i) {
-                const std::string name = in.getPortName(i);
-                if (IsOwnPort(name))
-                    continue;
-                inputs_.push_back(StableMidiPortName(name));
-                inputPorts_.push_back(i);
-            }
-        } catch (const RtMidiError&) {
-            outputs_.clear();
-            inputs_.clear();
-            outputPorts_.clear();
-            inputPorts_.clear();
-        }
+        if (!probeOut_ || !probeIn_)
+            return {};
+        Changes changes;
+        changes.outputs = outputs_.Update(ConnectedNames(*probeOut_));
+        changes.inputs = inputs_.Update(ConnectedNames(*probeIn_));
+        return changes;
     }
 
     std::unique_ptr<IMidiOutputPort> OpenOutput(unsigned deviceId, std::string& error) override
     {
-        if (deviceId >= outputs_.size()) {
+        if (deviceId >= OutputNames().size()) {
             error = "The device identifier is out of range";
             return nullptr;
         }
         try {
             auto out = std::make_unique<RtMidiOut>(api_, clientName_);
-            const unsigned port = FindPort(*out, outputs_[deviceId], outputPorts_[deviceId]);
-            out->openPort(port, "out " + std::to_string(deviceId));
+            const int port = FindPort(*out, OutputNames()[deviceId]);
+            if (port < 0) {
+                error = "The device is not connected";
+                return nullptr;
+            }
+            out->openPort(static_cast<unsigned>(port), "out " + std::to_string(deviceId));
+            IgnoreMidiErrors(*out);
             return std::make_unique<RtOutputPort>(std::move(out));
         } catch (const RtMidiError& e) {
             error = e.getMessage();
@@ -195,14 +205,18 @@ public:
     std::unique_ptr<IMidiInputPort> OpenInput(unsigned deviceId, MidiInputCallback callback, void* context,
                                               std::string& error) override
     {
-        if (deviceId >= inputs_.size()) {
+        if (deviceId >= InputNames().size()) {
             error = "The device identifier is out of range";
             return nullptr;
         }
         try {
             auto in = std::make_unique<RtMidiIn>(api_, clientName_);
-            const unsigned port = FindPort(*in, inputs_[deviceId], inputPorts_[deviceId]);
-            return std::make_unique<RtInputPort>(std::move(in), port, callback, context);
+            const int port = FindPort(*in, InputNames()[deviceId]);
+            if (port < 0) {
+                error = "The device is not connected";
+                return nullptr;
+            }
+            return std::make_unique<RtInputPort>(std::move(in), static_cast<unsigned>(port), callback, context);
         } catch (const RtMidiError& e) {
             error = e.getMessage();
             return nullptr;
@@ -213,19 +227,35 @@ private:
     // Our own client's ports (the probes and open ports) are not devices.
     bool IsOwnPort(const std::string& name) const { return name.rfind(clientName_, 0) == 0; }
 
-    // Ports come and go; find the device by name again, else trust the index.
-    static unsigned FindPort(RtMidi& midi, const std::string& stableName, unsigned fallback)
+    std::vector<std::string> ConnectedNames(RtMidi& probe) const
+    {
+        std::vector<std::string> names;
+        try {
+            const unsigned count = probe.getPortCount();
+            for (unsigned i = 0; i < count; ++i) {
+                const std::string name = probe.getPortName(i);
+                if (!name.empty() && !IsOwnPort(name))
+                    names.push_back(StableMidiPortName(name));
+            }
+        } catch (const RtMidiError&) {
+        }
+        return names;
+    }
+
+    // Ports are numbered afresh as devices come and go: find the device by name.
+    static int FindPort(RtMidi& midi, const std::string& stableName)
     {
         for (unsigned i = 0; i < midi.getPortCount(); ++i)
             if (StableMidiPortName(midi.getPortName(i)) == stableName)
-                return i;
-        return fallback;
+                return static_cast<int>(i);
+        return -1;
     }
 
     RtMidi::Api api_;
     std::string clientName_;
-    std::vector<std::string> outputs_, inputs_;
-    std::vector<unsigned> outputPorts_, inputPorts_;
+    std::unique_ptr<RtMidiOut> probeOut_;
+    std::unique_ptr<RtMidiIn> probeIn_;
+    DeviceList outputs_, inputs_;
 };
 
 bool Compiled(RtMidi::Api api)

@@ -77,7 +77,6 @@ struct OneKeyboard final : IMidiSystem {
     std::string ApiName() const override { return "fake"; }
     const std::vector<std::string>& OutputNames() const override { return none; }
     const std::vector<std::string>& InputNames() const override { return names; }
-    void Refresh() override {}
     std::unique_ptr<IMidiOutputPort> OpenOutput(unsigned, std::string&) override { return nullptr; }
     std::unique_ptr<IMidiInputPort> OpenInput(unsigned, MidiInputCallback cb, void* context, std::string&) override
     {

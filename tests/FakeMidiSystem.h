@@ -21,7 +21,6 @@ public:
     std::string ApiName() const override { return "fake"; }
     const std::vector<std::string>& OutputNames() const override { return outputs_; }
     const std::vector<std::string>& InputNames() const override { return inputs_; }
-    void Refresh() override {}
 
     std::unique_ptr<IMidiOutputPort> OpenOutput(unsigned id, std::string& error) override
     {

@@ -169,7 +169,6 @@ TEST(MidiInput, ADeviceThatWillNotOpenIsReportedTwice)
         std::string ApiName() const override { return "fake"; }
         const std::vector<std::string>& OutputNames() const override { return none; }
         const std::vector<std::string>& InputNames() const override { return names; }
-        void Refresh() override {}
         std::unique_ptr<IMidiOutputPort> OpenOutput(unsigned, std::string&) override { return nullptr; }
         std::unique_ptr<IMidiInputPort> OpenInput(unsigned, MidiInputCallback, void*, std::string& e) override
         {
@@ -202,7 +201,6 @@ struct NamedInputs final : IMidiSystem {
     std::string ApiName() const override { return "fake"; }
     const std::vector<std::string>& OutputNames() const override { return none; }
     const std::vector<std::string>& InputNames() const override { return names; }
-    void Refresh() override {}
     std::unique_ptr<IMidiOutputPort> OpenOutput(unsigned, std::string&) override { return nullptr; }
     std::unique_ptr<IMidiInputPort> OpenInput(unsigned, MidiInputCallback, void*, std::string&) override { return nullptr; }
     std::vector<std::string> names, none;
