@@ -4,6 +4,7 @@
 // under ThreadSanitizer (where JACK is not started).
 
 #include "JackServer.h"
+#include "PluggableMidi.h"
 #include "RankLog.h"
 #include "app/DeviceWatcher.h"
 #include "engine/OutputEngine.h"
@@ -326,104 +327,12 @@ TEST(DevicesComeAndGo, ASoundModuleSwitchedOffAndOnIsVoicedAgainBeforeItsNextNot
     EXPECT_TRUE(organ.messages.Shown().empty());
 }
 
-// MIDI devices of the test's own that it plugs and unplugs; what a device
-// sends reaches the organ only while its port is open and started, and not
-// at all once it is closed, as with a real MIDI system.
-class PluggableMidi final : public IMidiSystem {
-public:
-    explicit PluggableMidi(std::vector<std::string> connected) : connected_(connected.begin(), connected.end())
-    {
-        inputs_.Update(connected);
-    }
-    std::string ApiName() const override { return "pluggable"; }
-    const std::vector<std::string>& OutputNames() const override { return outputs_.Names(); }
-    const std::vector<std::string>& InputNames() const override { return inputs_.Names(); }
-    Changes Rescan() override
-    {
-        std::lock_guard lock(mutex_);
-        Changes changes;
-        changes.inputs = inputs_.Update({connected_.begin(), connected_.end()});
-        return changes;
-    }
-    std::unique_ptr<IMidiOutputPort> OpenOutput(unsigned, std::string& error) override
-    {
-        error = "no outputs";
-        return nullptr;
-    }
-    std::unique_ptr<IMidiInputPort> OpenInput(unsigned id, MidiInputCallback callback, void* context,
-                                              std::string& error) override
-    {
-        std::lock_guard lock(mutex_);
-        if (id >= inputs_.Names().size() || !connected_.count(inputs_.Names()[id])) {
-            error = "The device is not connected";
-            return nullptr;
-        }
-        return std::make_unique<Port>(*this, inputs_.Names()[id], callback, context);
-    }
-
-    void Plug(const std::string& name, bool in)
-    {
-        std::lock_guard lock(mutex_);
-        if (in)
-            connected_.insert(name);
-        else
-            connected_.erase(name);
-    }
-    // What the device plays; false when nothing has it open.
-    bool Send(const std::string& name, uint32_t message)
-    {
-        std::lock_guard lock(mutex_);
-        const auto port = open_.find(name);
-        if (port == open_.end() || !port->second->started || !connected_.count(name))
-            return false;
-        port->second->callback(port->second->context, message);
-        return true;
-    }
-
-private:
-    struct Port final : IMidiInputPort {
-        Port(PluggableMidi& s, std::string n, MidiInputCallback cb, void* ctx)
-            : system(s), name(std::move(n)), callback(cb), context(ctx)
-        {
-            system.open_[name] = this;
-        }
-        ~Port() override { Close(); }
-        bool Start(std::string&) override
-        {
-            std::lock_guard lock(system.mutex_);
-            started = true;
-            return true;
-        }
-        void Stop() override
-        {
-            std::lock_guard lock(system.mutex_);
-            started = false;
-        }
-        void Close() override
-        {
-            std::lock_guard lock(system.mutex_);
-            if (system.open_.count(name) && system.open_[name] == this)
-                system.open_.erase(name);
-        }
-        PluggableMidi& system;
-        std::string name;
-        MidiInputCallback callback;
-        void* context;
-        bool started = false;
-    };
-
-    std::mutex mutex_;
-    std::set<std::string> connected_;
-    std::map<std::string, Port*> open_;
-    DeviceList inputs_, outputs_;
-};
-
 // Fifty times a keyboard holding a chord is unplugged and plugged back while
 // the pedals play on: every unplugging lets its chord go, the pedals are
 // never cut, and at the end nothing sounds.
 TEST(DevicesComeAndGo, FiftyUnpluggingsWhileAnotherDevicePlaysLeaveNothingStuck)
 {
-    PluggableMidi midi({"Pedals", "Keys"});
+    test::PluggableMidi midi({"Pedals", "Keys"});
     LiveOrgan organ(midi);
     ASSERT_TRUE(organ.watcher->Start(1ms));
     midi.Send("Keys", ShortMessage(0xBF, 81, 7)); // draw the Solo 8' Tibia

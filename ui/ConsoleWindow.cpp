@@ -3,6 +3,8 @@
 #include "skin/SkinRegions.h"
 
 #include <QCloseEvent>
+#include <QLabel>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace corvinta::ui {
@@ -18,6 +20,39 @@ ConsoleWindow::ConsoleWindow(CConsole& console, ConsoleLayout layout, QImage off
     setFixedSize(canvas_->size());
     display_.SetCanvas(canvas_);
     console_.SetDisplay(&display_);
+
+    // Over the console, never in the way of a click, never taking the keys.
+    status_ = new QLabel(this);
+    status_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    status_->setFocusPolicy(Qt::NoFocus);
+    status_->setWordWrap(true);
+    status_->setStyleSheet(QStringLiteral("QLabel { background: rgba(0, 0, 0, 190); color: white; padding: 6px 10px; "
+                                          "border-radius: 4px; }"));
+    status_->hide();
+    statusClear_ = new QTimer(this);
+    statusClear_->setSingleShot(true);
+    statusClear_->setInterval(kStatusShownMs);
+    connect(statusClear_, &QTimer::timeout, status_, [this] {
+        status_->clear();
+        status_->hide();
+    });
+}
+
+void ConsoleWindow::ShowStatus(const QString& text)
+{
+    const QString shown = status_->isVisible() ? status_->text() + QLatin1Char('\n') + text : text;
+    status_->setText(shown);
+    status_->setMaximumWidth(width() - 16);
+    status_->adjustSize();
+    status_->move(8, height() - status_->height() - 8);
+    status_->raise();
+    status_->show();
+    statusClear_->start();
+}
+
+QString ConsoleWindow::StatusText() const
+{
+    return status_->isVisible() ? status_->text() : QString();
 }
 
 ConsoleWindow::~ConsoleWindow()

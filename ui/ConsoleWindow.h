@@ -11,6 +11,9 @@
 
 #include <QWidget>
 
+class QLabel;
+class QTimer;
+
 #include <functional>
 
 namespace corvinta::ui {
@@ -31,6 +34,12 @@ public:
     // Shows the organ's state on every control: the registration, the
     // latched buttons and the memory level. Call before input is enabled.
     void ShowModelState();
+    // A line at the foot of the console for news the organist should see
+    // without stopping to answer a box (a MIDI device that came or went). It
+    // clears itself after a while; news that comes meanwhile joins it.
+    void ShowStatus(const QString& text);
+    // What the status line shows; empty once it has cleared.
+    QString StatusText() const;
     // Runs once when the window closes, before it goes (the organ's Close).
     void SetCloseAction(std::function<void()> action) { closeAction_ = std::move(action); }
 
@@ -38,6 +47,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    static constexpr int kStatusShownMs = 8000;
+
     CConsole& console_;
     ConsoleFaceState face_;
     WindowDisplay display_;
@@ -45,6 +56,8 @@ private:
     ConsoleCanvas* canvas_;
     std::function<void()> closeAction_;
     ConsoleMenu* menu_ = nullptr; // owned as a child
+    QLabel* status_;              // owned as a child
+    QTimer* statusClear_;         // owned as a child
 };
 
 } // namespace corvinta::ui

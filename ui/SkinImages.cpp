@@ -4,6 +4,8 @@
 #include "skin/ImageResizer.h"
 #include "ui/SettingsDialog.h"
 
+#include <QTimer>
+
 namespace corvinta::ui {
 
 QImage ToQImage(const skin::SkinImage& image)
@@ -57,6 +59,17 @@ std::unique_ptr<ConsoleWindow> OpenConsoleWindow(CCorvintaApp& organ, skin::Skin
         canvas->RequestRepaint();
     };
     organ.ConsoleReady(std::move(links));
+    // Devices that come and go are told on the console's status line.
+    if (DeviceWatcher* watcher = organ.Watcher()) {
+        constexpr int kNoticePollMs = 250;
+        ConsoleWindow* shown = window.get();
+        auto* notices = new QTimer(shown);
+        QObject::connect(notices, &QTimer::timeout, shown, [watcher, shown] {
+            for (const std::string& notice : watcher->TakeNotices())
+                shown->ShowStatus(QString::fromStdString(notice));
+        });
+        notices->start(kNoticePollMs);
+    }
     auto* menu = new ConsoleMenu(organ, *window);
     ConsoleWindow* parent = window.get();
     menu->SetSettingsCommand([&organ, parent] {

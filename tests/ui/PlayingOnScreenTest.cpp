@@ -3,6 +3,7 @@
 // sounded and what was left sounding.
 
 #include "FakeMidiSystem.h"
+#include "PluggableMidi.h"
 #include "RankLog.h"
 #include "RegistrationPiece.h"
 #include "app/CorvintaApp.h"
@@ -115,10 +116,10 @@ protected:
         fs::remove_all(base);
     }
 
-    void Start(const std::vector<std::string>& args)
+    void Start(const std::vector<std::string>& args, std::unique_ptr<IMidiSystem> midi = nullptr)
     {
         organ = std::make_unique<CCorvintaApp>(ParseCommandLine(args), messages);
-        organ->UseMidiSystem(std::make_unique<test::FakeMidiSystem>(std::vector<std::string>{}));
+        organ->UseMidiSystem(midi ? std::move(midi) : std::make_unique<test::FakeMidiSystem>(std::vector<std::string>{}));
         organ->UseWindow(1.0);
         ASSERT_EQ(organ->Start(), 0);
         library = std::make_unique<skin::SkinLibrary>(messages);
@@ -482,6 +483,27 @@ TEST_F(Settings, ASoundFontLoadedThroughItsDialogSounds)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !NotesOn(ReadLog(log), StopOfItem(kSoloTibia).rank).empty(); }, 10000));
     EXPECT_GT(fluid_synth_get_active_voice_count(synth), 0) << "the Tibia's preset sounds";
     QTest::keyRelease(&Canvas(), Qt::Key_Z);
+}
+
+// A keyboard unplugged and plugged back is told on the console's status
+// line, not in a box that would stop the playing.
+TEST_F(Playing, AKeyboardThatComesAndGoesIsToldOnTheStatusLine)
+{
+    Close();
+    auto devices = std::make_unique<test::PluggableMidi>(std::vector<std::string>{"Keys"});
+    test::PluggableMidi* keys = devices.get();
+    Start({"--audio-driver", "none", "--midi-log", log.string()}, std::move(devices));
+    const size_t boxes = messages.Shown().size();
+    EXPECT_TRUE(window->StatusText().isEmpty());
+
+    keys->Plug("Keys", false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->StatusText().contains("\"Keys\" was disconnected"); }, 10000));
+    keys->Plug("Keys", true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->StatusText().contains("\"Keys\" is connected again"); }, 10000));
+    EXPECT_TRUE(window->StatusText().contains("was disconnected")) << "news that comes meanwhile joins the line";
+    EXPECT_EQ(messages.Shown().size(), boxes);
+    EXPECT_TRUE(keys->Send("Keys", ShortMessage(0x90, 60, 100))) << "the organ has it open again";
+    EXPECT_TRUE(keys->Send("Keys", ShortMessage(0x80, 60, 0)));
 }
 
 } // namespace
