@@ -102,6 +102,7 @@ SettingsOutcome ApplySettingsCommand(CCorvintaApp& app, const SettingsDialog& di
             inUse.push_back(static_cast<uint16_t>(found - console.inputDevicesPresent.begin()));
     }
     console.inputDevicesInUse = inUse;
+    console.awaitedInputs.clear(); // the organist has chosen
     console.assignments = e.assignments;
     console.useDefaultAssignments = e.useDefaultAssignments;
     console.FillControlBytes();

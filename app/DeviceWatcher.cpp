@@ -5,6 +5,8 @@
 #include "organ/Console.h"
 #include "platform/RoomWait.h"
 
+#include <algorithm>
+
 namespace corvinta {
 
 namespace {
@@ -39,6 +41,7 @@ void DeviceWatcher::Stop()
 void DeviceWatcher::LookNow()
 {
     std::vector<unsigned> released;
+    std::vector<unsigned> adopted;
     std::vector<std::string> notices;
     auto Notice = [&notices](std::string text) { notices.push_back(std::move(text)); };
     {
@@ -63,8 +66,16 @@ void DeviceWatcher::LookNow()
             else if (!error.empty())
                 Notice("MIDI input " + Quoted(inputs, id) + " is back but cannot be opened: " + error);
         }
-        for (unsigned id : changes.inputs.added)
-            Notice("New MIDI input " + Quoted(inputs, id) + ": choose it in Corvinta Settings to play from it.");
+        for (unsigned id : changes.inputs.added) {
+            auto& awaited = console_.awaitedInputs;
+            const auto found = std::find(awaited.begin(), awaited.end(), inputs[id]);
+            if (found != awaited.end()) {
+                awaited.erase(found);
+                adopted.push_back(id);
+            } else {
+                Notice("New MIDI input " + Quoted(inputs, id) + ": choose it in Corvinta Settings to play from it.");
+            }
+        }
 
         for (unsigned id : changes.outputs.gone)
             if (engine_.OutputGone(static_cast<int>(id)))
@@ -87,6 +98,20 @@ void DeviceWatcher::LookNow()
         RoomWait wait(stopping_);
         for (unsigned id : released)
             input_.ReleaseDevice(id);
+        // Routed before its first event: the adoption is queued, then the port opened.
+        for (unsigned id : adopted)
+            input_.QueueAdoption(id);
+    }
+    if (!adopted.empty()) {
+        std::lock_guard lock(console_.DeviceLock());
+        const std::vector<std::string>& inputs = midi_.InputNames();
+        for (unsigned id : adopted) {
+            std::string error;
+            if (input_.OpenDevice(id, error))
+                Notice("MIDI input " + Quoted(inputs, id) + " is connected; it plays the divisions set for it.");
+            else
+                Notice("MIDI input " + Quoted(inputs, id) + " is connected but cannot be opened: " + error);
+        }
     }
     // Told once the keys' release is queued.
     if (notices.empty())

@@ -13,6 +13,8 @@ constexpr const char* kDevicesCaption = "MIDI input devices initialization";
 // Queued by ReleaseDevice: the status of a system reset, which the input
 // callback never passes on and the file player never sends.
 constexpr uint32_t kReleaseDeviceMessage = 0xFF;
+// Queued by QueueAdoption: the status of active sensing, likewise never passed on.
+constexpr uint32_t kAdoptDeviceMessage = 0xFE;
 } // namespace
 
 struct MidiInput::Device {
@@ -81,6 +83,10 @@ void MidiInput::Process(const InputEvent& e)
     }
     if (e.message == kReleaseDeviceMessage) {
         ReleaseHeld(e.source);
+        return;
+    }
+    if (e.message == kAdoptDeviceMessage) {
+        console_.AdoptInput(static_cast<uint16_t>(e.source));
         return;
     }
     TrackAndProcess(e.source, e.message);
@@ -248,17 +254,45 @@ bool MidiInput::DeviceBack(unsigned deviceId, std::string& error)
         if (device->listId != deviceId || device->record.open)
             continue;
         used = true;
-        device->port = midi_.OpenInput(deviceId, &MidiInput::Callback, device.get(), error);
-        if (!device->port)
+        if (!OpenLocked(*device, error))
             return false;
-        device->record.deviceId = static_cast<int32_t>(deviceId);
-        device->record.open = true;
-        if (!device->port->Start(error))
-            return false;
-        device->record.started = true;
-        device->started = true;
     }
     return used;
+}
+
+void MidiInput::QueueAdoption(unsigned deviceId)
+{
+    Push(kAdoptDeviceMessage, deviceId);
+}
+
+bool MidiInput::OpenDevice(unsigned deviceId, std::string& error)
+{
+    std::lock_guard lock(portsMutex_);
+    for (auto& device : devices_)
+        if (device->listId == deviceId)
+            return device->record.open || OpenLocked(*device, error);
+    auto device = std::make_unique<Device>();
+    device->owner = this;
+    device->record.console = &console_;
+    device->listId = deviceId;
+    const bool opened = OpenLocked(*device, error);
+    devices_.push_back(std::move(device)); // kept when it failed, as at start
+    return opened;
+}
+
+bool MidiInput::OpenLocked(Device& device, std::string& error)
+{
+    const unsigned deviceId = device.listId;
+    device.port = midi_.OpenInput(deviceId, &MidiInput::Callback, &device, error);
+    if (!device.port)
+        return false;
+    device.record.deviceId = static_cast<int32_t>(deviceId);
+    device.record.open = true;
+    if (!device.port->Start(error))
+        return false;
+    device.record.started = true;
+    device.started = true;
+    return true;
 }
 
 bool MidiInput::DeviceOpen(unsigned deviceId) const

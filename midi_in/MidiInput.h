@@ -93,6 +93,12 @@ public:
     // before, or failed to open while it was away): true then; false with
     // the reason when opening failed, false with no reason when unused.
     bool DeviceBack(unsigned deviceId, std::string& error);
+    // An input the organ awaited arrived: queues its adoption (CConsole::
+    // AdoptInput) ahead of anything it will send, then opens and starts it.
+    // Call outside the device lock, which the adoption takes; waits for room
+    // in the queue when the caller has opened a RoomWait.
+    void QueueAdoption(unsigned deviceId);
+    bool OpenDevice(unsigned deviceId, std::string& error);
     bool DeviceOpen(unsigned deviceId) const;
 
     int OpenDeviceCount() const;
@@ -116,6 +122,7 @@ private:
     // when it vanishes. On the worker (or the thread that drains) only.
     void TrackAndProcess(uint32_t source, uint32_t message);
     void ReleaseHeld(unsigned deviceId);
+    bool OpenLocked(Device& device, std::string& error);
 
     CConsole& console_;
     IMidiSystem& midi_;

@@ -121,8 +121,17 @@ public:
     std::vector<std::string> inputDevicesPresent;  // system input devices; index = device id
     std::vector<uint16_t> inputDevicesInUse;       // active input device ids, in the order found
     std::vector<std::string> outputDevicesPresent; // external output devices; index = device id
+    // Inputs the configuration names that were not connected at start: one
+    // that arrives while the organ plays is taken into use (AdoptInput).
+    // Cleared once the organist chooses the inputs in the settings.
+    std::vector<std::string> awaitedInputs;
     // Never held while waiting for the console lock or for room in a queue.
     std::mutex& DeviceLock() { return deviceMutex_; }
+    // An awaited input has arrived: it joins the active devices, the
+    // divisions the configuration sets on it listen to it, and routing is
+    // rebuilt. On the input worker, in order with the events; takes the
+    // device lock, then the console lock.
+    void AdoptInput(uint16_t deviceId);
 
     // Event processing. The MIDI input worker calls ProcessEvent for every
     // queued event; the controls call the IFastStop operations on the UI

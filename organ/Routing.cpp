@@ -2,6 +2,9 @@
 
 #include "organ/Console.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace corvinta {
 
 namespace {
@@ -31,6 +34,24 @@ void CConsole::RebuildRouting()
         routing_[SourceKey(kNoDevice, kDivisions[static_cast<size_t>(d)].defaultInputChannel)].push_back(
             static_cast<uint8_t>(d));
     routing_[SourceKey(kNoDevice, 15)].push_back(kControlEntry);
+}
+
+void CConsole::AdoptInput(uint16_t deviceId)
+{
+    std::lock_guard devices(deviceMutex_);
+    if (deviceId >= inputDevicesPresent.size())
+        return;
+    if (std::find(inputDevicesInUse.begin(), inputDevicesInUse.end(), deviceId) == inputDevicesInUse.end())
+        inputDevicesInUse.push_back(deviceId);
+    const std::string& name = inputDevicesPresent[deviceId];
+    for (DIVSETTINGS& entry : settings_.divisions) {
+        if (entry.deviceId != kNoDevice || entry.name.empty() || entry.name == "Omni")
+            continue;
+        const auto stored = fileInputDevices.find(std::atoi(entry.name.c_str()));
+        if (stored != fileInputDevices.end() && stored->second == name)
+            entry.deviceId = deviceId;
+    }
+    RebuildRouting();
 }
 
 const std::vector<uint8_t>* CConsole::RoutesFor(uint32_t sourceKey) const

@@ -38,9 +38,13 @@ SettingsEdit::SettingsEdit(const CConsole& console)
     auto& c = const_cast<CConsole&>(console);
     {
         // The lists as they stand now; devices plugged in meanwhile join them.
+        // The input worker takes an arriving device into use under this lock.
         std::lock_guard lock(c.DeviceLock());
         inputs_ = console.inputDevicesPresent;
         outputs_ = console.outputDevicesPresent;
+        active_ = console.inputDevicesInUse;
+        settings_.divisions = console.Settings().divisions;
+        original_.divisions = settings_.divisions;
     }
     for (int d = 0; d < c.DivisionCount(); ++d) {
         divisionNames_.push_back(c.Division(d).name);

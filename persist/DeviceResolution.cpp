@@ -63,6 +63,11 @@ void ResolveConsoleDevices(CConsole& console)
     const InputResolution inputs =
         ResolveInputDevices(console.DivSettings(), console.fileInputDevices, console.inputDevicesPresent);
     console.inputDevicesInUse = inputs.inUse;
+    console.awaitedInputs.clear();
+    for (const auto& [fileId, name] : console.fileInputDevices)
+        if (!FindDevice(console.inputDevicesPresent, name) &&
+            std::find(console.awaitedInputs.begin(), console.awaitedInputs.end(), name) == console.awaitedInputs.end())
+            console.awaitedInputs.push_back(name);
     if (inputs.omniFound)
         console.Messages().Show({"Omni is no longer supported for MIDI input.\nSet MIDI input device to actual device in Settings.",
                                  "MIDI input devices initialization", MessageIcon::Information});

@@ -394,4 +394,36 @@ TEST(DevicesComeAndGo, FiftyUnpluggingsWhileAnotherDevicePlaysLeaveNothingStuck)
     EXPECT_TRUE(organ.messages.Shown().empty());
 }
 
+// The keyboard the Solo is set on was not plugged in when the organ started:
+// plugged in later, it plays the Solo, and only it does.
+TEST(DevicesComeAndGo, AKeyboardAwayAtStartPlaysItsDivisionOncePluggedIn)
+{
+    test::PluggableMidi midi({"Pedals"});
+    LiveOrgan organ(midi, [](CConsole& c) {
+        c.fileInputDevices = {{1, "Keys"}};
+        c.DivSettings()[0].name = "1"; // the Solo listens to the Keys
+        c.awaitedInputs = {"Keys"};
+    });
+    ASSERT_TRUE(organ.watcher->Start(1ms));
+    ASSERT_TRUE(midi.Send("Pedals", ShortMessage(0xBF, 81, 7))); // draw the Solo 8' Tibia
+    ASSERT_TRUE(midi.Send("Pedals", ShortMessage(0x90, 60, 100))); // the Solo listens to every device meanwhile
+    ASSERT_TRUE(midi.Send("Pedals", ShortMessage(0x80, 60, 0)));
+    ASSERT_TRUE(organ.heard.WaitFor([&] { return organ.heard.Has(kTibia, RankNote(6, 60, 0)); }));
+
+    midi.Plug("Keys", true);
+    ASSERT_TRUE(organ.notices->WaitFor("\"Keys\" is connected; it plays the divisions set for it"));
+    ASSERT_TRUE(midi.Send("Keys", ShortMessage(0x90, 64, 100)));
+    ASSERT_TRUE(organ.heard.WaitFor([&] { return organ.heard.Has(kTibia, RankNote(6, 64, 127)); }));
+    ASSERT_TRUE(midi.Send("Keys", ShortMessage(0x80, 64, 0)));
+    ASSERT_TRUE(organ.heard.WaitFor([&] { return organ.heard.NothingSounds(); }));
+    {
+        std::lock_guard lock(organ.console.DeviceLock());
+        EXPECT_EQ(organ.console.DivSettings()[0].deviceId, 1);
+        EXPECT_EQ(organ.console.inputDevicesInUse, (std::vector<uint16_t>{0, 1}));
+        EXPECT_TRUE(organ.console.awaitedInputs.empty());
+    }
+    EXPECT_TRUE(organ.notices->seen.size() == 1) << "one line, and no \"New MIDI input\" for it";
+    EXPECT_TRUE(organ.messages.Shown().empty());
+}
+
 } // namespace

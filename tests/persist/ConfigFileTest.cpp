@@ -363,6 +363,18 @@ TEST(ConfigFile, OmniIsReadAsDeviceZeroWithOneMessage)
     EXPECT_EQ(shown[0].caption, "MIDI input devices initialization");
 }
 
+// An input the file names that is not plugged in is awaited: the organ takes
+// it into use when it arrives.
+TEST(ConfigFile, InputsAwayAtStartAreAwaited)
+{
+    TempDir dir;
+    WriteFile(dir.File("c.xml"), "<settings><input-devices><device id=\"0\">Keys away</device><device id=\"1\">" +
+                                     kInputs[0] + "</device><device id=\"2\">Keys away</device></input-devices></settings>");
+    Organ organ(dir.File("c.xml"));
+    EXPECT_EQ(organ.console.awaitedInputs, (std::vector<std::string>{"Keys away"}));
+    EXPECT_EQ(organ.console.inputDevicesInUse, (std::vector<uint16_t>{0}));
+}
+
 TEST(DeviceResolution, NamesAgainstTheDevicesPresent)
 {
     std::vector<DIVSETTINGS> entries(4);
