@@ -1,5 +1,5 @@
 #pragma once
-// MIDI input devices of the test's own that it plugs and unplugs while the
+// MIDI devices of the test's own that it plugs and unplugs while the
 // organ plays. What a device sends reaches the organ only while its port is
 // open and started, and never once the port is closed, as with a real MIDI
 // system; safe from any thread.
@@ -16,9 +16,11 @@ namespace corvinta::test {
 
 class PluggableMidi final : public IMidiSystem {
 public:
-    explicit PluggableMidi(std::vector<std::string> connected) : connected_(connected.begin(), connected.end())
+    explicit PluggableMidi(std::vector<std::string> connected, std::vector<std::string> outputs = {})
+        : connected_(connected.begin(), connected.end()), connectedOut_(outputs.begin(), outputs.end())
     {
         inputs_.Update(connected);
+        outputs_.Update(outputs);
     }
     std::string ApiName() const override { return "pluggable"; }
     const std::vector<std::string>& OutputNames() const override { return outputs_.Names(); }
@@ -28,12 +30,17 @@ public:
         std::lock_guard lock(mutex_);
         Changes changes;
         changes.inputs = inputs_.Update({connected_.begin(), connected_.end()});
+        changes.outputs = outputs_.Update({connectedOut_.begin(), connectedOut_.end()});
         return changes;
     }
-    std::unique_ptr<IMidiOutputPort> OpenOutput(unsigned, std::string& error) override
+    std::unique_ptr<IMidiOutputPort> OpenOutput(unsigned id, std::string& error) override
     {
-        error = "no outputs";
-        return nullptr;
+        std::lock_guard lock(mutex_);
+        if (id >= outputs_.Names().size() || !connectedOut_.count(outputs_.Names()[id])) {
+            error = "The device is not connected";
+            return nullptr;
+        }
+        return std::make_unique<OutPort>(*this, outputs_.Names()[id]);
     }
     std::unique_ptr<IMidiInputPort> OpenInput(unsigned id, MidiInputCallback callback, void* context,
                                               std::string& error) override
@@ -53,6 +60,20 @@ public:
             connected_.insert(name);
         else
             connected_.erase(name);
+    }
+    void PlugOutput(const std::string& name, bool in)
+    {
+        std::lock_guard lock(mutex_);
+        if (in)
+            connectedOut_.insert(name);
+        else
+            connectedOut_.erase(name);
+    }
+    // What an output device received while it was connected.
+    std::vector<uint32_t> Received(const std::string& name)
+    {
+        std::lock_guard lock(mutex_);
+        return received_[name];
     }
     // What the device plays; false when nothing has it open.
     bool Send(const std::string& name, uint32_t message)
@@ -97,8 +118,24 @@ private:
         bool started = false;
     };
 
+    struct OutPort final : IMidiOutputPort {
+        OutPort(PluggableMidi& s, std::string n) : system(s), name(std::move(n)) {}
+        void Send(uint32_t message) override
+        {
+            std::lock_guard lock(system.mutex_);
+            if (system.connectedOut_.count(name))
+                system.received_[name].push_back(message);
+        }
+        void Reset() override {}
+        bool Close(std::string&) override { return true; }
+        PluggableMidi& system;
+        std::string name;
+    };
+
     std::mutex mutex_;
     std::set<std::string> connected_;
+    std::set<std::string> connectedOut_;
+    std::map<std::string, std::vector<uint32_t>> received_;
     std::map<std::string, Port*> open_;
     DeviceList inputs_, outputs_;
 };
