@@ -6,6 +6,7 @@
 #include "persist/OrganistFolder.h"
 #include "platform/StderrUserMessages.h"
 #include "synth/FluidHandles.h"
+#include "synth/FluidSynthHost.h"
 #ifdef CORVINTA_WITH_WINDOW
 #include "ui/RunWindow.h"
 #endif
@@ -68,7 +69,8 @@ int ListMidi(const CCommandLineInfoEx& options)
     return 0;
 }
 
-// Whether FluidSynth can open the sound system with the driver the organ would use.
+// Whether FluidSynth can open the sound system with the driver and the
+// synthesizer settings a new organ starts with.
 int CheckAudio(const CCommandLineInfoEx& options)
 {
     fluid_set_log_function(FLUID_PANIC, nullptr, nullptr);
@@ -77,8 +79,7 @@ int CheckAudio(const CCommandLineInfoEx& options)
     const FluidSettingsHandle settings(new_fluid_settings());
     if (!settings)
         return 1;
-    if (!options.audioDriver.empty())
-        fluid_settings_setstr(settings.get(), "audio.driver", options.audioDriver.c_str());
+    SetOrganSynthSettings(settings.get(), SynthSettings{}, SynthOptions{options.audioDriver, {}});
     const FluidSynthHandle synth(new_fluid_synth(settings.get()));
     const FluidDriverHandle driver(synth ? new_fluid_audio_driver(settings.get(), synth.get()) : nullptr);
     return driver && options.audioDriver != "none" ? 0 : 1;

@@ -25,6 +25,21 @@ FluidSynthHost::~FluidSynthHost()
     settings_.reset();
 }
 
+void SetOrganSynthSettings(fluid_settings_t* settings, const SynthSettings& synth, const SynthOptions& options)
+{
+    fluid_settings_setnum(settings, "synth.gain", synth.gain);
+    fluid_settings_setnum(settings, "synth.sample-rate", synth.sampleRate);
+    fluid_settings_setint(settings, "synth.polyphony", synth.polyphony);
+    fluid_settings_setint(settings, "audio.periods", synth.bufferCount);
+    fluid_settings_setint(settings, "audio.period-size", synth.bufferSize);
+    fluid_settings_setint(settings, "synth.verbose", 0);
+    fluid_settings_setint(settings, "synth.midi-channels", kSynthChannelCount);
+    if (!options.audioDriver.empty() && options.audioDriver != "none")
+        fluid_settings_setstr(settings, "audio.driver", options.audioDriver.c_str());
+    if (!options.audioFile.empty())
+        fluid_settings_setstr(settings, "audio.file.name", options.audioFile.c_str());
+}
+
 bool FluidSynthHost::StartSynth()
 {
     // FluidSynth logs to the terminal by default; the organ reports through
@@ -40,12 +55,7 @@ bool FluidSynthHost::StartSynth()
         return false;
     }
     const SynthSettings& s = console_.Settings().synth;
-    ApplySynthSettings(s.polyphony, s.bufferCount, s.bufferSize, s.gain, s.sampleRate);
-    fluid_settings_setint(settings_.get(), "synth.midi-channels", kSynthChannelCount);
-    if (!options_.audioDriver.empty() && options_.audioDriver != "none")
-        fluid_settings_setstr(settings_.get(), "audio.driver", options_.audioDriver.c_str());
-    if (!options_.audioFile.empty())
-        fluid_settings_setstr(settings_.get(), "audio.file.name", options_.audioFile.c_str());
+    SetOrganSynthSettings(settings_.get(), s, options_);
 
     synth_.reset(new_fluid_synth(settings_.get()));
     if (!synth_) {
@@ -70,13 +80,13 @@ void FluidSynthHost::CreateAudioDriver()
 
 void FluidSynthHost::ApplySynthSettings(int polyphony, int bufferCount, int bufferSize, double gain, double sampleRate)
 {
-    fluid_settings_t* s = settings_.get();
-    fluid_settings_setnum(s, "synth.gain", gain);
-    fluid_settings_setnum(s, "synth.sample-rate", sampleRate);
-    fluid_settings_setint(s, "synth.polyphony", polyphony);
-    fluid_settings_setint(s, "audio.periods", bufferCount);
-    fluid_settings_setint(s, "audio.period-size", bufferSize);
-    fluid_settings_setint(s, "synth.verbose", 0);
+    SynthSettings wanted;
+    wanted.polyphony = polyphony;
+    wanted.bufferCount = bufferCount;
+    wanted.bufferSize = bufferSize;
+    wanted.gain = gain;
+    wanted.sampleRate = sampleRate;
+    SetOrganSynthSettings(settings_.get(), wanted, options_);
     if (synth_) {
         // Gain and polyphony are live settings of a running synthesizer.
         fluid_synth_set_gain(synth_.get(), static_cast<float>(gain));

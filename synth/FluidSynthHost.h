@@ -25,6 +25,12 @@ struct SynthOptions {
     std::string audioFile;
 };
 
+// Writes into settings what the organ's synthesizer is made with: driver,
+// sample rate, buffers, gain, polyphony and the organ's channels. Checking
+// the sound system (--check-audio) uses the same, so it answers for the
+// organ as it would start.
+void SetOrganSynthSettings(fluid_settings_t* settings, const SynthSettings& synth, const SynthOptions& options);
+
 class FluidSynthHost {
 public:
     FluidSynthHost(CConsole& console, SynthOptions options);

@@ -4,6 +4,7 @@
 #include "Gate.h"
 #include "app/CommandLine.h"
 #include "app/CorvintaApp.h"
+#include "engine/MidiRecorder.h"
 #include "app/OfflineRender.h"
 #include "persist/ConfigFile.h"
 #include "platform/RecordingUserMessages.h"
@@ -241,7 +242,7 @@ TEST_F(InFolder, ClosingClosesTheOutputsWhileTheConsoleLives)
     EXPECT_EQ(std::count_if(shown.begin(), shown.end(), [&](const UserMessage& m) { return m.text == report; }), 1);
 }
 
-std::vector<uint8_t> Piece();
+void WritePiece(const std::string& path);
 
 // After a restart the registration the organ was closed with sounds from
 // the first key: the engine has it before input is enabled.
@@ -272,8 +273,7 @@ TEST_F(InFolder, ASavedRegistrationSoundsFromTheFirstKeyAfterARestart)
 
 TEST_F(InFolder, OnlyAFirstRunPlaysTheStartupPieceAndClosingStopsIt)
 {
-    const std::vector<uint8_t> piece = Piece();
-    std::ofstream("Console Up.mid", std::ios::binary).write(reinterpret_cast<const char*>(piece.data()), piece.size());
+    WritePiece("Console Up.mid");
     RecordingUserMessages messages;
     {
         CCorvintaApp app(Options(), messages);
@@ -318,8 +318,7 @@ TEST_F(InFolder, AnOrganStartedElsewhereKeepsTheOrganistsFilesInTheConfiguration
     ::setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
 
     // A render reads nothing of the organist's and makes no folder for it.
-    const std::vector<uint8_t> piece = Piece();
-    std::ofstream("piece.mid", std::ios::binary).write(reinterpret_cast<const char*>(piece.data()), piece.size());
+    WritePiece("piece.mid");
     RecordingUserMessages messages;
     {
         CCorvintaApp app(Options({"--render", "piece.mid", "--output", "out.wav"}), messages);
@@ -370,32 +369,23 @@ TEST_F(InFolder, AnOrganStartedElsewhereKeepsTheOrganistsFilesInTheConfiguration
 
 // A short piece: draw the Solo Tibia by its default controller, play a
 // phrase on the Solo, then a chord on the Accompaniment and the Pedal.
-std::vector<uint8_t> Piece()
+void WritePiece(const std::string& path)
 {
-    std::vector<uint8_t> track;
-    auto event = [&](uint32_t delta, std::initializer_list<uint8_t> bytes) {
-        uint8_t v[4];
-        int n = 0;
-        v[n++] = delta & 0x7F;
-        while (delta >>= 7)
-            v[n++] = 0x80 | (delta & 0x7F);
-        while (n)
-            track.push_back(v[--n]);
-        track.insert(track.end(), bytes);
+    const struct {
+        uint32_t ms;
+        uint32_t message;
+    } piece[] = {
+        {0, ShortMessage(0xBF, 81, 7)},   {0, ShortMessage(0xBF, 81, 47)},    {500, ShortMessage(0x90, 60, 100)},
+        {1000, ShortMessage(0x80, 60, 0)}, {1000, ShortMessage(0x91, 48, 90)}, {1500, ShortMessage(0x81, 48, 0)},
     };
-    event(0, {0xBF, 81, 7});
-    event(0, {0xBF, 81, 47});
-    event(480, {0x90, 60, 100});
-    event(480, {0x80, 60, 0});
-    event(0, {0x91, 48, 90});
-    event(480, {0x81, 48, 0});
-    event(0, {0xFF, 0x2F, 0x00});
-    std::vector<uint8_t> file{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k'};
-    const auto size = static_cast<uint32_t>(track.size());
-    for (int shift : {24, 16, 8, 0})
-        file.push_back(static_cast<uint8_t>(size >> shift));
-    file.insert(file.end(), track.begin(), track.end());
-    return file;
+    uint32_t now = 0;
+    MidiRecorder recorder([&] { return now; });
+    for (const auto& e : piece) {
+        now = e.ms;
+        recorder.Record(e.message);
+    }
+    RecordingUserMessages messages;
+    ASSERT_TRUE(recorder.WriteMidiFile(path, messages));
 }
 
 // The loudness of a 16-bit stereo WAV between two times, both channels (the
@@ -424,8 +414,7 @@ TEST_F(InFolder, RenderingPlaysAFileThroughTheOrganAndLeavesTheOrganistsFilesAlo
     fs::create_directories("data");
     fs::create_symlink("/usr/share/sounds/sf2/TimGM6mb.sf2", "data/Corvinta.sf2");
     ::setenv("CORVINTA_DATA_DIR", (folder / "data").c_str(), 1);
-    const std::vector<uint8_t> piece = Piece();
-    std::ofstream("piece.mid", std::ios::binary).write(reinterpret_cast<const char*>(piece.data()), piece.size());
+    WritePiece("piece.mid");
     // The organist's own files, which a render does not read unless named.
     std::ofstream("Corvinta.xml") << "not a configuration";
 
