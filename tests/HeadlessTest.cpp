@@ -1,11 +1,13 @@
 // The headless program as an organist runs it: started, stopped with
 // Ctrl+C (SIGINT) or by the system (SIGTERM), its files written on the way out.
 
+#include "JackServer.h"
 #include "organ/Console.h"
 #include "persist/ConsolePersistence.h"
 #include "platform/RecordingUserMessages.h"
 
 #include <gtest/gtest.h>
+#include <rtmidi/RtMidi.h>
 
 #include <algorithm>
 #include <chrono>
@@ -85,6 +87,56 @@ void WriteDefaultFiles(const fs::path& folder)
         corvinta::SaveAtClose(console, files);
     }
     fs::current_path(previous);
+}
+
+// Waits until the file holds text; false when it has not after ten seconds.
+bool WaitForText(const fs::path& file, const std::string& text)
+{
+    for (int i = 0; i < 200; ++i) {
+        if (Read(file).find(text) != std::string::npos)
+            return true;
+        std::this_thread::sleep_for(50ms);
+    }
+    return false;
+}
+
+TEST(Headless, SaysOnceOnTheTerminalWhenAKeyboardIsUnpluggedAndPluggedBack)
+{
+    corvinta::test::JackServer jack;
+    if (!jack.Ready())
+        GTEST_SKIP() << corvinta::test::JackServer::SkipReason();
+    RtMidiOut keyboard(RtMidi::UNIX_JACK, "Keyboard");
+    keyboard.openVirtualPort("keys out");
+    const fs::path base = fs::temp_directory_path() / ("corvinta-headless-devices-" + std::to_string(::getpid()));
+    const fs::path folder = base / "corvinta";
+    fs::remove_all(base);
+    fs::create_directories(folder);
+    const fs::path err = folder / "stderr.txt";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        fs::current_path(folder);
+        std::freopen(err.c_str(), "w", stderr);
+        ::setenv("XDG_CONFIG_HOME", base.c_str(), 1);
+        ::execl(CORVINTA_EXE, "corvinta", "--headless", "--audio-driver", "none", "--midi-api", "jack",
+                static_cast<char*>(nullptr));
+        std::_Exit(127);
+    }
+    EXPECT_TRUE(WaitForText(err, "Corvinta is playing (MIDI: jack, 1 input)")) << Read(err);
+    keyboard.closePort();
+    const std::string gone = "Corvinta: MIDI input \"Keyboard:keys out\" was disconnected; the keys it held are released.\n";
+    EXPECT_TRUE(WaitForText(err, gone)) << Read(err);
+    keyboard.openVirtualPort("keys out");
+    EXPECT_TRUE(WaitForText(err, "Corvinta: MIDI input \"Keyboard:keys out\" is connected again.\n")) << Read(err);
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const std::string said = Read(err);
+    size_t count = 0;
+    for (size_t at = said.find(gone); at != std::string::npos; at = said.find(gone, at + 1))
+        ++count;
+    EXPECT_EQ(count, 1u) << said;
+    fs::remove_all(base);
 }
 
 TEST(Headless, StopsCleanlyOnEitherSignalAndKeepsTheSettings)
