@@ -4,7 +4,7 @@
 #include "Gate.h"
 #include "app/CommandLine.h"
 #include "app/CorvintaApp.h"
-#include "engine/MidiRecorder.h"
+#include "TakeFile.h"
 #include "app/OfflineRender.h"
 #include "persist/ConfigFile.h"
 #include "platform/RecordingUserMessages.h"
@@ -371,21 +371,12 @@ TEST_F(InFolder, AnOrganStartedElsewhereKeepsTheOrganistsFilesInTheConfiguration
 // phrase on the Solo, then a chord on the Accompaniment and the Pedal.
 void WritePiece(const std::string& path)
 {
-    const struct {
-        uint32_t ms;
-        uint32_t message;
-    } piece[] = {
-        {0, ShortMessage(0xBF, 81, 7)},   {0, ShortMessage(0xBF, 81, 47)},    {500, ShortMessage(0x90, 60, 100)},
-        {1000, ShortMessage(0x80, 60, 0)}, {1000, ShortMessage(0x91, 48, 90)}, {1500, ShortMessage(0x81, 48, 0)},
-    };
-    uint32_t now = 0;
-    MidiRecorder recorder([&] { return now; });
-    for (const auto& e : piece) {
-        now = e.ms;
-        recorder.Record(e.message);
-    }
-    RecordingUserMessages messages;
-    ASSERT_TRUE(recorder.WriteMidiFile(path, messages));
+    test::WriteTake(path, {{0, ShortMessage(0xBF, 81, 7)},
+                           {0, ShortMessage(0xBF, 81, 47)},
+                           {500, ShortMessage(0x90, 60, 100)},
+                           {1000, ShortMessage(0x80, 60, 0)},
+                           {1000, ShortMessage(0x91, 48, 90)},
+                           {1500, ShortMessage(0x81, 48, 0)}});
 }
 
 // The loudness of a 16-bit stereo WAV between two times, both channels (the

@@ -2,6 +2,7 @@
 // elapsed display, the end of a file with and without Loop, the buttons and
 // the start-up file. Test files are written with the recorder.
 
+#include "../TakeFile.h"
 #include "../persist/TempDir.h"
 #include "engine/MidiRecorder.h"
 #include "platform/RecordingUserMessages.h"
@@ -21,24 +22,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-struct TimedMessage {
-    uint32_t ms;
-    uint32_t message;
-};
-
-// A MIDI file with the given messages at the given milliseconds.
-std::string WriteTake(const std::string& path, const std::vector<TimedMessage>& take)
-{
-    uint32_t now = 0;
-    MidiRecorder recorder([&] { return now; });
-    for (const TimedMessage& m : take) {
-        now = m.ms;
-        recorder.Record(m.message);
-    }
-    RecordingUserMessages messages;
-    EXPECT_TRUE(recorder.WriteMidiFile(path, messages));
-    return path;
-}
+using test::TimedMessage;
+using test::WriteTake;
 
 // Stands in for the console's input queue and its pause.
 struct Console {
