@@ -105,8 +105,8 @@ void WriteSwitchMsgs(Writer& w, int depth, const AssignmentMap& map, uint32_t on
 }
 
 // The input devices the file lists, by name: those in use first, then any
-// that a division still refers to though it is absent now, so the
-// reference outlives a session without the device.
+// that a division still refers to though it is absent now, then those
+// awaited since start, so a device outlives a session without it.
 std::vector<std::string> ListedInputDevices(const CConsole& console, std::vector<std::string>& divisionDevice)
 {
     std::vector<std::string> listed;
@@ -127,6 +127,10 @@ std::vector<std::string> ListedInputDevices(const CConsole& console, std::vector
             listed.push_back(name);
         divisionDevice.push_back(name);
     }
+    // Inputs still awaited (away all session) stay awaited at the next start.
+    for (const std::string& name : console.awaitedInputs)
+        if (std::find(listed.begin(), listed.end(), name) == listed.end())
+            listed.push_back(name);
     return listed;
 }
 

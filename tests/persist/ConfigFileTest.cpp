@@ -373,6 +373,12 @@ TEST(ConfigFile, InputsAwayAtStartAreAwaited)
     Organ organ(dir.File("c.xml"));
     EXPECT_EQ(organ.console.awaitedInputs, (std::vector<std::string>{"Keys away"}));
     EXPECT_EQ(organ.console.inputDevicesInUse, (std::vector<uint16_t>{0}));
+
+    // A session without it keeps it for the next.
+    ASSERT_TRUE(CConfigFile::Save(dir.File("again.xml"), organ.console, CConfigFile::kVersion));
+    Organ again(dir.File("again.xml"));
+    EXPECT_EQ(again.console.awaitedInputs, (std::vector<std::string>{"Keys away"}));
+    EXPECT_EQ(again.console.inputDevicesInUse, (std::vector<uint16_t>{0}));
 }
 
 TEST(DeviceResolution, NamesAgainstTheDevicesPresent)
