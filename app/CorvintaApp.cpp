@@ -166,7 +166,7 @@ void CCorvintaApp::ConsoleReady(PlayerLinks playerLinks)
     if (!Rendering()) {
         input_->OpenAll();
         watcher_ = std::make_unique<DeviceWatcher>(*console_, *midi_, *input_, *engine_);
-        if (!watcher_->Start(watchPeriod_))
+        if (!watcher_->Start())
             watcher_.reset(); // devices are then followed no further than start-up
     }
     engine_->SetMinimumExpression(console_->Settings().console.swellThreshold);

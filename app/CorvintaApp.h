@@ -74,8 +74,6 @@ public:
     // Null until ConsoleReady, and while rendering. Its notices are for the
     // organist: the headless loop prints them, the window shows them.
     DeviceWatcher* Watcher() { return watcher_.get(); }
-    // Before ConsoleReady: how often the watcher looks at the devices.
-    void SetDeviceWatchPeriod(std::chrono::milliseconds period) { watchPeriod_ = period; }
     RecorderControl* Recording() { return recording_.get(); }
     // Rendering a file offline: no workers, no audio driver, and the
     // organist's files are read but never written.
@@ -96,7 +94,6 @@ private:
     std::unique_ptr<RecorderControl> recording_;
     std::unique_ptr<MidiFilePlayer> player_;
     std::unique_ptr<DeviceWatcher> watcher_;
-    std::chrono::milliseconds watchPeriod_ = DeviceWatcher::kDefaultPeriod;
     std::atomic<uint32_t> renderTime_{0};
     bool running_ = false;
     bool windowed_ = false;

@@ -156,11 +156,8 @@ void MidiInput::OpenAll()
     if (count == 0)
         return;
     for (uint16_t id : console_.inputDevicesInUse) {
-        auto device = std::make_unique<Device>();
-        device->owner = this;
-        device->record.console = &console_;
         const unsigned deviceId = id < count ? id : 0;
-        device->listId = deviceId;
+        std::unique_ptr<Device> device = MakeDevice(deviceId);
         std::string error;
         device->port = midi_.OpenInput(deviceId, &MidiInput::Callback, device.get(), error);
         if (!device->port) {
@@ -271,13 +268,19 @@ bool MidiInput::OpenDevice(unsigned deviceId, std::string& error)
     for (auto& device : devices_)
         if (device->listId == deviceId)
             return device->record.open || OpenLocked(*device, error);
+    std::unique_ptr<Device> device = MakeDevice(deviceId);
+    const bool opened = OpenLocked(*device, error);
+    devices_.push_back(std::move(device)); // kept when it failed, as at start
+    return opened;
+}
+
+std::unique_ptr<MidiInput::Device> MidiInput::MakeDevice(unsigned deviceId)
+{
     auto device = std::make_unique<Device>();
     device->owner = this;
     device->record.console = &console_;
     device->listId = deviceId;
-    const bool opened = OpenLocked(*device, error);
-    devices_.push_back(std::move(device)); // kept when it failed, as at start
-    return opened;
+    return device;
 }
 
 bool MidiInput::OpenLocked(Device& device, std::string& error)
@@ -293,15 +296,6 @@ bool MidiInput::OpenLocked(Device& device, std::string& error)
     device.record.started = true;
     device.started = true;
     return true;
-}
-
-bool MidiInput::DeviceOpen(unsigned deviceId) const
-{
-    std::lock_guard lock(portsMutex_);
-    for (const auto& device : devices_)
-        if (device->listId == deviceId && device->record.open)
-            return true;
-    return false;
 }
 
 int MidiInput::OpenDeviceCount() const

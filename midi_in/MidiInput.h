@@ -99,7 +99,6 @@ public:
     // in the queue when the caller has opened a RoomWait.
     void QueueAdoption(unsigned deviceId);
     bool OpenDevice(unsigned deviceId, std::string& error);
-    bool DeviceOpen(unsigned deviceId) const;
 
     int OpenDeviceCount() const;
     // Events refused because the ring was full, or presses refused because
@@ -122,6 +121,7 @@ private:
     // when it vanishes. On the worker (or the thread that drains) only.
     void TrackAndProcess(uint32_t source, uint32_t message);
     void ReleaseHeld(unsigned deviceId);
+    std::unique_ptr<Device> MakeDevice(unsigned deviceId);
     bool OpenLocked(Device& device, std::string& error);
 
     CConsole& console_;

@@ -31,21 +31,21 @@ int& SettingsEdit::LastPage()
 }
 
 SettingsEdit::SettingsEdit(const CConsole& console)
-    : settings_(console.Settings()), original_(console.Settings()), active_(console.inputDevicesInUse),
-      fluidSynthChannels_(kSynthChannelCount), controls_(ControlWorkingCopy::FromMaps(console.assignments.device))
+    : fluidSynthChannels_(kSynthChannelCount), controls_(ControlWorkingCopy::FromMaps(console.assignments.device))
 {
     useDefaultAssignments = console.useDefaultAssignments;
     auto& c = const_cast<CConsole&>(console);
     {
         // The lists as they stand now; devices plugged in meanwhile join them.
-        // The input worker takes an arriving device into use under this lock.
+        // The input worker takes an arriving device into use (the active
+        // list, the divisions' devices) under this lock.
         std::lock_guard lock(c.DeviceLock());
+        settings_ = console.Settings();
         inputs_ = console.inputDevicesPresent;
         outputs_ = console.outputDevicesPresent;
         active_ = console.inputDevicesInUse;
-        settings_.divisions = console.Settings().divisions;
-        original_.divisions = settings_.divisions;
     }
+    original_ = settings_;
     for (int d = 0; d < c.DivisionCount(); ++d) {
         divisionNames_.push_back(c.Division(d).name);
         const int partner = c.Division(d).secondTouchDivision;

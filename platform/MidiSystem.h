@@ -67,8 +67,6 @@ public:
         DeviceChanges outputs;
     };
     virtual Changes Rescan() { return {}; }
-    virtual bool InputConnected(unsigned deviceId) const { return deviceId < InputNames().size(); }
-    virtual bool OutputConnected(unsigned deviceId) const { return deviceId < OutputNames().size(); }
     // Null with the reason on failure (a device that is not connected fails).
     virtual std::unique_ptr<IMidiOutputPort> OpenOutput(unsigned deviceId, std::string& error) = 0;
     virtual std::unique_ptr<IMidiInputPort> OpenInput(unsigned deviceId, MidiInputCallback callback, void* context,

@@ -167,8 +167,6 @@ public:
     std::string ApiName() const override { return RtMidi::getApiName(api_); }
     const std::vector<std::string>& OutputNames() const override { return outputs_.Names(); }
     const std::vector<std::string>& InputNames() const override { return inputs_.Names(); }
-    bool InputConnected(unsigned deviceId) const override { return inputs_.Connected(deviceId); }
-    bool OutputConnected(unsigned deviceId) const override { return outputs_.Connected(deviceId); }
 
     Changes Rescan() override
     {

@@ -53,22 +53,8 @@ public:
         return std::make_unique<Port>(*this, inputs_.Names()[id], callback, context);
     }
 
-    void Plug(const std::string& name, bool in)
-    {
-        std::lock_guard lock(mutex_);
-        if (in)
-            connected_.insert(name);
-        else
-            connected_.erase(name);
-    }
-    void PlugOutput(const std::string& name, bool in)
-    {
-        std::lock_guard lock(mutex_);
-        if (in)
-            connectedOut_.insert(name);
-        else
-            connectedOut_.erase(name);
-    }
+    void Plug(const std::string& name, bool in) { Connect(connected_, name, in); }
+    void PlugOutput(const std::string& name, bool in) { Connect(connectedOut_, name, in); }
     // What an output device received while it was connected.
     std::vector<uint32_t> Received(const std::string& name)
     {
@@ -87,6 +73,15 @@ public:
     }
 
 private:
+    void Connect(std::set<std::string>& connected, const std::string& name, bool in)
+    {
+        std::lock_guard lock(mutex_);
+        if (in)
+            connected.insert(name);
+        else
+            connected.erase(name);
+    }
+
     struct Port final : IMidiInputPort {
         Port(PluggableMidi& s, std::string n, MidiInputCallback cb, void* ctx)
             : system(s), name(std::move(n)), callback(cb), context(ctx)
