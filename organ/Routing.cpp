@@ -3,7 +3,7 @@
 #include "organ/Console.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <charconv>
 
 namespace corvinta {
 
@@ -47,7 +47,13 @@ void CConsole::AdoptInput(uint16_t deviceId)
     for (DIVSETTINGS& entry : settings_.divisions) {
         if (entry.deviceId != kNoDevice || entry.name.empty() || entry.name == "Omni")
             continue;
-        const auto stored = fileInputDevices.find(std::atoi(entry.name.c_str()));
+        // The entry names the configuration's device number; a name that is
+        // no number, or too large for one, names none.
+        int fileId = 0;
+        const char* end = entry.name.data() + entry.name.size();
+        if (std::from_chars(entry.name.data(), end, fileId).ec != std::errc())
+            continue;
+        const auto stored = fileInputDevices.find(fileId);
         if (stored != fileInputDevices.end() && stored->second == name)
             entry.deviceId = deviceId;
     }
